@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Quorane needs to build, test and benchmark,
+# when any is missing. Safe to run again: it does nothing when all are there.
+set -euo pipefail
+
+BUILD_PKGS=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
+  qt6-base-dev qt6-base-dev-tools libavformat-dev libavcodec-dev
+  libswresample-dev libavutil-dev libcurl4-openssl-dev libsdl2-dev)
+TEST_PKGS=(xvfb xauth xdotool imagemagick ffmpeg curl icecast2 trayer tinyproxy
+  dbus dbus-x11 fonts-dejavu-core)
+BENCH_PKGS=(mpv)
+
+want=("${BUILD_PKGS[@]}")
+case "${1:-build}" in
+  test) want+=("${TEST_PKGS[@]}" "${BENCH_PKGS[@]}") ;;
+  build) ;;
+  *) echo "usage: $0 [build|test]" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${want[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+# icecast2's post-install prints an update-rc.d error in containers and starts
+# no service; that is harmless, so check the packages rather than the status.
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" || true
+for p in "${missing[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
+    { echo "setup: package $p could not be installed" >&2; exit 1; }
+done
