@@ -1,9 +1,20 @@
+// Quorane: the program entry.
+#include "platform/ui/QtPrompts.h"
+#include "shell/Program.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
-    QLabel l("Quorane");
-    l.show();
-    return app.exec();
+    // Closing the main window ends the loop; the shutdown runs after it.
+    QApplication::setQuitOnLastWindowClosed(true);
+    QtPrompts prompts;
+    Prompts::SetDefault(&prompts);
+
+    Program program;
+    if (program.Aborted())
+        return 0;
+    program.Run();
+    program.Shutdown();
+    return 0;
 }

@@ -1,0 +1,3 @@
+#include "platform/AppDir.h"
+
+QString AppDir;

@@ -1,0 +1,88 @@
+#include "platform/CodePage.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <langinfo.h>
+
+namespace {
+// Set once at first use (UI thread) or by tests; read by every conversion.
+QByteArray g_override;
+
+QByteArray LocalePage() {
+    static const QByteArray page = [] {
+        // The process locale may still be "C" when nothing called setlocale;
+        // ask for the environment's locale without changing the process's.
+        locale_t loc = newlocale(LC_CTYPE_MASK, "", nullptr);
+        QByteArray name = loc ? QByteArray(nl_langinfo_l(CODESET, loc)) : QByteArray();
+        if (loc)
+            freelocale(loc);
+        if (name.isEmpty() || name == "ANSI_X3.4-1968" || name == "ASCII" || name == "US-ASCII")
+            name = "UTF-8";
+        return name;
+    }();
+    return page;
+}
+
+bool IsUtf8(const QByteArray &page) {
+    return page.compare("UTF-8", Qt::CaseInsensitive) == 0 ||
+           page.compare("UTF8", Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+namespace CodePage {
+
+QByteArray Name() {
+    return g_override.isEmpty() ? LocalePage() : g_override;
+}
+
+bool SetForTesting(const QByteArray &name) {
+    if (name.isEmpty()) {
+        g_override.clear();
+        return true;
+    }
+    QStringEncoder probe(name.constData());
+    if (!probe.isValid())
+        return false;
+    g_override = name;
+    return true;
+}
+
+QByteArray ToAnsi(const QString &text) {
+    const QByteArray page = Name();
+    if (IsUtf8(page)) {
+        // Lone surrogates cannot be written as UTF-8; they become "?" like any
+        // other character the page lacks.
+        QString clean = text;
+        for (qsizetype i = 0; i < clean.size(); ++i) {
+            const QChar c = clean.at(i);
+            if (c.isHighSurrogate() && i + 1 < clean.size() && clean.at(i + 1).isLowSurrogate()) {
+                ++i;
+                continue;
+            }
+            if (c.isSurrogate())
+                clean[i] = QLatin1Char('?');
+        }
+        return clean.toUtf8();
+    }
+    QStringEncoder enc(page.constData());
+    // QStringEncoder substitutes "?" for characters the page cannot hold.
+    return enc.encode(text);
+}
+
+QString FromAnsi(const QByteArray &bytes) {
+    const QByteArray page = Name();
+    if (IsUtf8(page))
+        return FromUtf8(bytes);
+    QStringDecoder dec(page.constData());
+    return dec.decode(bytes);
+}
+
+QString FromUtf8(const QByteArray &bytes) {
+    return QString::fromUtf8(bytes);
+}
+
+QString AnsiRoundTrip(const QString &text) {
+    return FromAnsi(ToAnsi(text));
+}
+
+} // namespace CodePage

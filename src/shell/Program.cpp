@@ -1,0 +1,56 @@
+#include "shell/Program.h"
+
+#include "online/ui/TForm2.h"
+#include "online/ui/TForm3.h"
+#include "shell/Dispatch.h"
+#include "shell/TForm1.h"
+
+#include <QApplication>
+#include <cstdio>
+
+Program::Program() {
+    Form1 = new TForm1;
+    if (Form1->StartupAborted)
+        return;
+    Form2 = new TForm2;
+    Form3 = new TForm3;
+}
+
+Program::~Program() {
+    // A normal run has destroyed its windows in Shutdown(); an aborted one
+    // writes nothing and simply lets them go.
+    delete Form3;
+    delete Form2;
+    delete Form1;
+}
+
+bool Program::Aborted() const {
+    return Form1->StartupAborted;
+}
+
+int Program::Run() {
+    Form1->show();
+    Form1->activateWindow();
+    return QApplication::exec();
+}
+
+void Program::Shutdown() {
+    if (Aborted())
+        return;
+    TFormINI *const order[] = {Form3, Form2, Form1};
+    for (TFormINI *form : order) {
+        form->hide();
+        Dispatch([&] { form->FormDestroy(); });
+        try {
+            form->WriteGeometry();
+        } catch (const QuoraneError &e) {
+            std::fprintf(stderr, "Quorane: %s\n", e.message().toLocal8Bit().constData());
+        }
+    }
+    delete Form3;
+    delete Form2;
+    delete Form1;
+    Form3 = nullptr;
+    Form2 = nullptr;
+    Form1 = nullptr;
+}

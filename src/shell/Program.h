@@ -1,0 +1,28 @@
+#pragma once
+// The program's life: the three windows created once each, in order, the
+// message loop, and the shutdown that destroys them in reverse order. UI
+// thread.
+class TForm1;
+class TForm2;
+class TForm3;
+
+class Program {
+public:
+    // Creates TForm1 (which runs the start-up), then TForm2, then TForm3.
+    // When the start-up aborted (an engine of another version), nothing more
+    // is created: Aborted() is then true and Shutdown() writes nothing.
+    Program();
+    ~Program();
+
+    bool Aborted() const;
+    // Shows the main window and runs the message loop until it is closed.
+    int Run();
+    // Destroys TForm3, TForm2 and TForm1, each hidden, its destruction event
+    // run, then its geometry written. A geometry file that cannot be written
+    // is reported on standard error; the shutdown completes.
+    void Shutdown();
+
+    TForm1 *Form1 = nullptr;
+    TForm2 *Form2 = nullptr;
+    TForm3 *Form3 = nullptr;
+};

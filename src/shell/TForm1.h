@@ -1,0 +1,133 @@
+#pragma once
+// TForm1: Quorane's main window. The station list fills most of it; below
+// are the fourteen favourite buttons, the strip with the search box, the
+// now-playing panel and the volume slider, and the status bar. It owns the
+// station list, the favourites and the skin manager, and runs the program's
+// start-up (FormCreate) and its part of the shutdown (FormDestroy).
+// Everything here belongs to the UI thread.
+#include "shell/TFormINI.h"
+#include "stations/StationList.h"
+
+#include <QByteArray>
+#include <QString>
+#include <array>
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QSlider;
+class QStatusBar;
+class QTableView;
+class SkinManager;
+class StationListModel;
+
+class TForm1 : public TFormINI {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // ---- start-up and shutdown (TForm1Lifecycle.cpp) ----
+    void FormCreate();
+    void FormDestroy() override;
+    void LoadSettings();
+    void SaveSettings();
+    // True when the audio engine reported another version: the program ends
+    // at once, shows no window and writes no file.
+    bool StartupAborted = false;
+
+    // ---- shell commands ----
+    void Exit1Click();
+    void Exit2Click();
+    void About1Click();
+    void Onlinesupport1Click();
+    void Settings1Click();
+    void Addanewstation1Click();
+    void Addanewstation2Click();
+    void Snow1Click();
+    // A character key that reached the window itself; Esc closes the program.
+    void FormKeyPress(char16_t &key);
+
+    // ---- station list and search ----
+    void sEdit1Change();
+    void sEdit1Click();
+    void sEdit1KeyPress(char16_t &key);
+    void sListView1KeyPress(char16_t &key);
+    void sListView1KeyUp(int key, Qt::KeyboardModifiers modifiers);
+    void sListView1ColumnClick(int column);
+    // The lowest selected row, or -1 when none is selected.
+    int CurrentStation() const;
+    // Selects row i (keeping other selected rows), focuses it and scrolls it
+    // wholly into view.
+    void SelectRow(int i);
+
+    // ---- list commands ----
+    void Clearlist1Click();
+    void Deletestation1Click();
+    void Loadlist1Click();
+    void Savelist1Click();
+
+    // ---- handlers filled by playback, favourites and online services ----
+    void sListView1DblClick();
+    void Stop1Click();
+    void sTrackBar1Change();
+    void Mute1Click();
+    void Volume1001Click();
+    void SetFavoriteClick(int slot);    // Slot11Click ... Slot141Click
+    void FavoriteButtonClick(int slot); // sButton1Click ... sButton14Click
+    void PlayFavoriteClick(int slot);   // Slot12Click ... Slot142Click
+    void Downloadlistfromserver1Click();
+    void Update1Click();
+
+    // ---- status bar ----
+    void SetStatusPanel(int index, const QString &text);
+    QString StatusPanel(int index) const;
+
+    // ---- data ----
+    StationList Stations;
+    // Favourite slots 1 ... 14 (index 0 ... 13), 8-bit text in the code page.
+    std::array<QByteArray, 14> FavoriteUrls;
+    SkinManager *sSkinManager1 = nullptr;
+    StationListModel *Model = nullptr;
+
+    // ---- controls ----
+    QMenuBar *MainMenu1 = nullptr;
+    QTableView *sListView1 = nullptr;
+    QFrame *sPanel3 = nullptr;
+    std::array<QPushButton *, 14> sButton{};
+    QGroupBox *sGroupBox1 = nullptr;
+    QLineEdit *sEdit1 = nullptr;
+    QLabel *sPanel1 = nullptr;
+    QSlider *sTrackBar1 = nullptr;
+    QStatusBar *sStatusBar1 = nullptr;
+    std::array<QLabel *, 4> StatusPanels{};
+
+    // ---- menus ----
+    QMenu *PopupMenu1 = nullptr; // the tray menu
+    QMenu *PopupMenu2 = nullptr; // the list menu
+    QAction *Settings1 = nullptr, *Exit1 = nullptr, *Addanewstation1 = nullptr,
+            *Downloadlistfromserver1 = nullptr, *Loadlist1 = nullptr, *Savelist1 = nullptr,
+            *Clearlist1 = nullptr, *Snow1 = nullptr, *Update1 = nullptr, *Onlinesupport1 = nullptr,
+            *About1 = nullptr;
+    std::array<QAction *, 14> PlaySlot{}; // Slot12 ... Slot142
+    std::array<QAction *, 14> SetSlot{};  // Slot11 ... Slot141
+    QAction *Addanewstation2 = nullptr, *Deletestation1 = nullptr, *Volume1001 = nullptr,
+            *Mute1 = nullptr;
+    QAction *Quorane1 = nullptr, *Restore1 = nullptr, *Stop1 = nullptr, *Exit2 = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void BuildLayout();
+    // What start-up learnt about the station file, so that a file that exists
+    // but could not be read is not replaced at exit by a list the user never
+    // changed.
+    bool stationFileUnread_ = false;
+    quint64 stationsRevisionAtStart_ = 0;
+};
