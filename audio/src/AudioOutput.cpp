@@ -1,0 +1,89 @@
+#include "AudioOutput.h"
+
+#include "EngineLimits.h"
+
+#include "bass.h"
+
+#include <SDL.h>
+#include <cstring>
+
+namespace quorane::engine {
+
+int AudioOutput::open(int rate, bool silentOnly) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return BASS_ERROR_DRIVER;
+    SDL_AudioSpec want{};
+    want.freq = rate;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = kOutputFrames;
+    want.callback = &AudioOutput::callback;
+    want.userdata = this;
+    SDL_AudioSpec have{};
+    // SDL converts to whatever the device wants: the callback always sees
+    // the format asked for here.
+    SDL_AudioDeviceID dev = 0;
+    if (!silentOnly)
+        dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (dev == 0) {
+        // No usable sound device (a headless machine): the silent driver
+        // keeps streams running at real-time pace.
+        if (SDL_AudioInit("dummy") == 0)
+            dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    }
+    if (dev == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return BASS_ERROR_DRIVER;
+    }
+    device_ = dev;
+    rate_ = rate;
+    SDL_PauseAudioDevice(dev, 0);
+    return BASS_OK;
+}
+
+void AudioOutput::close() {
+    if (!device_)
+        return;
+    SDL_CloseAudioDevice(device_);
+    device_ = 0;
+    for (auto &slot : slots_)
+        slot.store(nullptr);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+bool AudioOutput::attach(Voice *voice) {
+    for (auto &slot : slots_) {
+        Voice *expected = nullptr;
+        if (slot.compare_exchange_strong(expected, voice))
+            return true;
+    }
+    return false;
+}
+
+void AudioOutput::detach(Voice *voice) {
+    for (auto &slot : slots_) {
+        Voice *expected = voice;
+        slot.compare_exchange_strong(expected, nullptr);
+    }
+    // SDL runs the callback under the device lock: taking it once waits out
+    // a callback that may still hold the old pointer.
+    if (device_) {
+        SDL_LockAudioDevice(device_);
+        SDL_UnlockAudioDevice(device_);
+    }
+}
+
+void AudioOutput::callback(void *self, uint8_t *stream, int len) {
+    auto *out = static_cast<AudioOutput *>(self);
+    auto *samples = reinterpret_cast<float *>(stream);
+    size_t frames = static_cast<size_t>(len) / (2 * sizeof(float));
+    std::memset(stream, 0, static_cast<size_t>(len));
+    float gain = out->volume_.load(std::memory_order_relaxed);
+    for (auto &slot : out->slots_) {
+        Voice *v = slot.load(std::memory_order_acquire);
+        if (v && v->playing.load(std::memory_order_acquire))
+            v->pcm.mixInto(samples, frames, gain);
+    }
+}
+
+} // namespace quorane::engine

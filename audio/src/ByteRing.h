@@ -1,0 +1,63 @@
+// The download buffer of one stream: the download thread writes the stream's
+// audio bytes in, the decode thread reads them out. One lock and two condition
+// variables; a writer that finds it full waits (so the transfer stops and TCP
+// holds the server back), a reader that finds it empty waits.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+namespace quorane::engine {
+
+class ByteRing {
+public:
+    // Sets the capacity; called once by the download thread when the answer's
+    // headers tell how large the buffer must be. Reads wait until then.
+    void allocate(size_t capacity);
+    bool allocated() const;
+
+    // Writes all of data unless the ring is aborted first. Returns false when
+    // aborted. Blocks while the ring is full.
+    bool write(const uint8_t *data, size_t len);
+    // Reads up to len bytes, waiting for at least one. Returns the count, 0 at
+    // the end of the stream, -1 when aborted.
+    long read(uint8_t *out, size_t len);
+    // Copies up to len bytes from the start of the stream without consuming
+    // them, waiting until len bytes are there, the stream ended or the wait
+    // timed out. Returns the count copied, -1 when aborted.
+    long peek(uint8_t *out, size_t len, int timeoutMs);
+    // Waits until the stream ended or `len` bytes are buffered; for reading a
+    // small body (a playlist) whole. Returns false on abort or timeout.
+    bool waitForEndOrFill(size_t len, int timeoutMs);
+
+    // The writer has no more data (the server closed or failed).
+    void setEnded();
+    bool ended() const;
+    // Wakes every waiting thread for good: the stream is being freed.
+    void abort();
+
+    uint64_t downloaded() const; // audio bytes written in, ever
+    uint64_t consumed() const;   // bytes read out by the decoder, ever
+    size_t capacity() const;
+
+private:
+    size_t usedLocked() const { return static_cast<size_t>(written_ - read_); }
+
+    mutable std::mutex mutex_;
+    std::condition_variable readable_; // reader waits here; writer signals
+    std::condition_variable writable_; // writer waits here; reader signals
+    // All fields below are guarded by mutex_.
+    std::unique_ptr<uint8_t[]> buf_;
+    size_t capacity_ = 0;
+    uint64_t written_ = 0;   // total bytes written (position of the write head)
+    uint64_t read_ = 0;      // total bytes read (position of the read head)
+    size_t writerNeeds_ = 0; // free space the waiting writer waits for, 0 = not waiting
+    bool readerWaiting_ = false;
+    bool ended_ = false;
+    bool aborted_ = false;
+};
+
+} // namespace quorane::engine

@@ -1,0 +1,244 @@
+#include "HttpSource.h"
+
+#include "EngineLimits.h"
+
+#include <algorithm>
+#include <cstring>
+#include <curl/curl.h>
+#include <strings.h>
+
+namespace quorane::engine {
+
+namespace {
+
+// The value of a header line "name: value", case-insensitively by name.
+bool headerValue(const std::string &line, const char *name, std::string &value) {
+    size_t n = std::strlen(name);
+    if (line.size() <= n || strncasecmp(line.c_str(), name, n) != 0 || line[n] != ':')
+        return false;
+    size_t start = line.find_first_not_of(" \t", n + 1);
+    value = start == std::string::npos ? std::string() : line.substr(start);
+    return true;
+}
+
+} // namespace
+
+HttpSource::HttpSource(Options options, ByteRing &ring, MetaCallback onMeta)
+    : options_(std::move(options)), ring_(ring), onMeta_(std::move(onMeta)) {}
+
+HttpSource::~HttpSource() {
+    stop();
+}
+
+void HttpSource::start() {
+    thread_ = std::thread(&HttpSource::run, this);
+}
+
+int HttpSource::waitForAnswer(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(answerMutex_);
+    if (!answerCv_.wait_until(lock, deadline, [&] { return settled_; }))
+        return BASS_ERROR_TIMEOUT;
+    return answerError_;
+}
+
+void HttpSource::stop() {
+    aborted_ = true;
+    ring_.abort();
+    {
+        std::lock_guard lock(multiMutex_);
+        if (CURLM *m = multi_.load())
+            curl_multi_wakeup(m);
+    }
+    if (thread_.joinable()) {
+        if (thread_.get_id() == std::this_thread::get_id())
+            thread_.detach();
+        else
+            thread_.join();
+    }
+}
+
+void HttpSource::settle(int error) {
+    std::lock_guard lock(answerMutex_);
+    if (settled_)
+        return;
+    settled_ = true;
+    answerError_ = error;
+    answerCv_.notify_all();
+}
+
+int HttpSource::errorFor(int code) {
+    switch (code) {
+    case CURLE_OK:
+        return BASS_OK;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_URL_MALFORMAT:
+        return BASS_ERROR_FILEFORM;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+        return BASS_ERROR_NONET;
+    case CURLE_OPERATION_TIMEDOUT:
+        return BASS_ERROR_TIMEOUT;
+    case CURLE_OUT_OF_MEMORY:
+        return BASS_ERROR_MEM;
+    default:
+        return BASS_ERROR_FILEOPEN;
+    }
+}
+
+size_t HttpSource::onHeader(char *data, size_t size, size_t count, void *self) {
+    auto *s = static_cast<HttpSource *>(self);
+    size_t len = size * count;
+    if (s->bodyStarted_)
+        return s->aborted_ ? 0 : len; // trailers: the answer is fixed by now
+    std::string line(data, len);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    // Every answer of a redirect chain starts with its status line; only the
+    // last answer's headers describe the stream.
+    if (line.rfind("HTTP/", 0) == 0 || line.rfind("ICY ", 0) == 0) {
+        s->answer_ = HttpAnswer();
+        s->answer_.icyStatus = line.rfind("ICY ", 0) == 0;
+    }
+    if (!line.empty())
+        s->answer_.lines.push_back(std::move(line));
+    return s->aborted_ ? 0 : len;
+}
+
+bool HttpSource::beginBody(void *easy) {
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    answer_.status = status;
+    char *type = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
+        answer_.contentType = type;
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK)
+        answer_.contentLength = length;
+    char *url = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url)
+        answer_.effectiveUrl = url;
+    for (const std::string &line : answer_.lines) {
+        std::string v;
+        if (headerValue(line, "icy-metaint", v))
+            answer_.metaint = std::max(0L, std::strtol(v.c_str(), nullptr, 10));
+        else if (headerValue(line, "icy-br", v))
+            answer_.bitrateKbps = std::max(0L, std::strtol(v.c_str(), nullptr, 10));
+    }
+    if (status < 200 || status >= 300) {
+        settle(BASS_ERROR_FILEOPEN);
+        return false;
+    }
+
+    // About bufferMs of the stream at its announced bitrate; a stream of known
+    // length is held whole when it fits.
+    uint64_t kbps = answer_.bitrateKbps > 0 ? answer_.bitrateKbps : kAssumedKbps;
+    // Some servers list several rates ("128,128"); strtol took the first.
+    kbps = std::min<uint64_t>(kbps, 10000);
+    size_t capacity = static_cast<size_t>(kbps * 1000 / 8 * options_.bufferMs / 1000);
+    if (answer_.contentLength > 0)
+        capacity = static_cast<size_t>(
+            std::min<long long>(answer_.contentLength, static_cast<long long>(kMaxDownloadBuffer)));
+    capacity = std::clamp(capacity, kMinDownloadBuffer, kMaxDownloadBuffer);
+    ring_.allocate(capacity);
+
+    demuxer_ = std::make_unique<IcyDemuxer>(
+        answer_.metaint, [this](const uint8_t *d, size_t n) { return ring_.write(d, n); },
+        [this](const std::string &block) { onMeta_(block); });
+    settle(BASS_OK);
+    return true;
+}
+
+size_t HttpSource::onBody(char *data, size_t size, size_t count, void *self) {
+    auto *s = static_cast<HttpSource *>(self);
+    size_t len = size * count;
+    if (s->aborted_)
+        return 0;
+    if (!s->bodyStarted_) {
+        s->bodyStarted_ = true;
+        if (!s->beginBody(s->easyForBody_))
+            return 0;
+    }
+    if (s->options_.proc)
+        s->options_.proc(data, static_cast<DWORD>(len), s->options_.user);
+    if (!s->demuxer_->feed(reinterpret_cast<const uint8_t *>(data), len))
+        return 0;
+    return len;
+}
+
+void HttpSource::run() {
+    CURL *easy = curl_easy_init();
+    CURLM *multi = curl_multi_init();
+    if (!easy || !multi) {
+        curl_easy_cleanup(easy);
+        curl_multi_cleanup(multi);
+        settle(BASS_ERROR_MEM);
+        ring_.setEnded();
+        return;
+    }
+    easyForBody_ = easy;
+    curl_slist *headers = curl_slist_append(nullptr, "Icy-MetaData: 1");
+    curl_slist *aliases = curl_slist_append(nullptr, "ICY 200 OK");
+    curl_easy_setopt(easy, CURLOPT_URL, options_.url.c_str());
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_HTTP200ALIASES, aliases);
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Quorane/1.02");
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.timeoutMs));
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpSource::onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpSource::onBody);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    // An empty proxy also keeps curl from picking one up from the environment:
+    // Quorane's own proxy setting is the only one that applies.
+    std::string proxy = options_.proxy.enabled() ? "http://" + options_.proxy.hostPort : "";
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
+    if (!options_.proxy.userPwd.empty())
+        curl_easy_setopt(easy, CURLOPT_PROXYUSERPWD, options_.proxy.userPwd.c_str());
+    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl_multi_add_handle(multi, easy);
+    {
+        std::lock_guard lock(multiMutex_);
+        multi_ = multi;
+    }
+
+    int running = 1;
+    while (running && !aborted_) {
+        if (curl_multi_perform(multi, &running) != CURLM_OK)
+            break;
+        if (running && !aborted_)
+            curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
+    int result = CURLE_OK;
+    int left = 0;
+    while (CURLMsg *msg = curl_multi_info_read(multi, &left))
+        if (msg->msg == CURLMSG_DONE)
+            result = msg->data.result;
+
+    if (aborted_)
+        settle(BASS_ERROR_UNKNOWN);
+    else if (!bodyStarted_ && result == CURLE_OK && beginBody(easy))
+        ; // an empty body: the stream ends at once
+    else
+        settle(errorFor(result));
+    ring_.setEnded();
+
+    {
+        std::lock_guard lock(multiMutex_);
+        multi_ = nullptr;
+    }
+    curl_multi_remove_handle(multi, easy);
+    curl_easy_cleanup(easy);
+    curl_multi_cleanup(multi);
+    curl_slist_free_all(headers);
+    curl_slist_free_all(aliases);
+}
+
+} // namespace quorane::engine

@@ -1,0 +1,96 @@
+// The download thread of one stream: fetches the URL with libcurl (redirects,
+// proxy, TLS, "ICY 200 OK" answers), keeps the answer's raw header lines,
+// splits ICY metadata out of the body and writes the audio bytes into the
+// stream's ByteRing. It blocks while the ring is full and stops within
+// moments of stop(), even while the server sends nothing.
+#pragma once
+
+#include "ByteRing.h"
+#include "IcyDemuxer.h"
+#include "ProxySetting.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bass.h"
+
+typedef void CURLM;
+
+namespace quorane::engine {
+
+// What the answer said; complete and unchanging once waitForAnswer() succeeded.
+struct HttpAnswer {
+    std::vector<std::string> lines; // status line, then header lines, as sent (no CR LF)
+    bool icyStatus = false;         // the status line was "ICY ..."
+    long status = 0;
+    std::string contentType;
+    long long contentLength = -1; // -1 when not given
+    long metaint = 0;
+    long bitrateKbps = 0; // "icy-br:", 0 when not given
+    std::string effectiveUrl;
+};
+
+class HttpSource {
+public:
+    using MetaCallback = std::function<void(const std::string &block)>;
+
+    struct Options {
+        std::string url;
+        ProxySetting proxy;
+        uint32_t timeoutMs = 0;
+        uint32_t bufferMs = 0;
+        DOWNLOADPROC *proc = nullptr;
+        void *user = nullptr;
+    };
+
+    HttpSource(Options options, ByteRing &ring, MetaCallback onMeta);
+    ~HttpSource();
+    HttpSource(const HttpSource &) = delete;
+    HttpSource &operator=(const HttpSource &) = delete;
+
+    void start();
+    // Waits until the body begins (BASS_OK), the request fails (its error
+    // code) or the deadline passes (BASS_ERROR_TIMEOUT).
+    int waitForAnswer(std::chrono::steady_clock::time_point deadline);
+    // Valid after waitForAnswer returned BASS_OK.
+    const HttpAnswer &answer() const { return answer_; }
+    // Aborts the transfer and joins the thread; safe to call twice.
+    void stop();
+
+private:
+    void run();
+    static size_t onHeader(char *data, size_t size, size_t count, void *self);
+    static size_t onBody(char *data, size_t size, size_t count, void *self);
+    bool beginBody(void *easy);
+    void settle(int error);
+    static int errorFor(int curlCode);
+
+    Options options_;
+    ByteRing &ring_;
+    MetaCallback onMeta_;
+    std::thread thread_;
+    std::atomic<bool> aborted_{false};
+    // Set by the download thread before its first curl call, read by stop().
+    std::atomic<CURLM *> multi_{nullptr};
+    std::mutex multiMutex_; // keeps the multi handle alive while stop() wakes it
+
+    // Download thread only until settled, then read-only for everyone.
+    HttpAnswer answer_;
+    std::unique_ptr<IcyDemuxer> demuxer_; // download thread only
+    bool bodyStarted_ = false;            // download thread only
+    void *easyForBody_ = nullptr;         // download thread only: the transfer's handle
+
+    std::mutex answerMutex_;           // guards the two fields below
+    std::condition_variable answerCv_; // signalled when the answer settles
+    bool settled_ = false;
+    int answerError_ = BASS_OK;
+};
+
+} // namespace quorane::engine

@@ -1,0 +1,38 @@
+// Decoded audio of one stream on its way to the output: interleaved stereo
+// float frames. Single producer (the stream's decode thread), single consumer
+// (the output callback); no lock and no allocation after construction, so the
+// output callback never waits on the decoder.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+
+namespace quorane::engine {
+
+class PcmRing {
+public:
+    explicit PcmRing(size_t frames);
+
+    // Producer side (decode thread).
+    size_t write(const float *frames, size_t count);
+    size_t freeFrames() const;
+
+    // Consumer side (output callback): copies up to count frames, adding them
+    // scaled by gain into out. Returns the frames used.
+    size_t mixInto(float *out, size_t count, float gain);
+    size_t availableFrames() const;
+
+    size_t capacityFrames() const { return capacity_; }
+
+private:
+    static constexpr int kChannels = 2;
+    const size_t capacity_;
+    std::unique_ptr<float[]> samples_;
+    // Frame counters that only grow: head_ is written by the producer alone,
+    // tail_ by the consumer alone; each reads the other's with acquire.
+    std::atomic<size_t> head_{0};
+    std::atomic<size_t> tail_{0};
+};
+
+} // namespace quorane::engine

@@ -1,0 +1,202 @@
+#include "Stream.h"
+
+#include "EngineLimits.h"
+#include "PlaylistParser.h"
+
+#include <algorithm>
+#include <strings.h>
+
+namespace quorane::engine {
+
+namespace {
+
+bool isHttpUrl(const std::string &url) {
+    return strncasecmp(url.c_str(), "http://", 7) == 0 ||
+           strncasecmp(url.c_str(), "https://", 8) == 0;
+}
+
+int msUntil(std::chrono::steady_clock::time_point t) {
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(t - std::chrono::steady_clock::now())
+            .count();
+    return static_cast<int>(std::max<long long>(ms, 0));
+}
+
+constexpr size_t kKeptMetaBlocks = 8;
+
+} // namespace
+
+Stream::Stream(int outputRate) : voice_(static_cast<size_t>(outputRate) * kPcmBufferMs / 1000) {}
+
+Stream::~Stream() {
+    shutdown();
+}
+
+void Stream::shutdown() {
+    ring_.abort();
+    if (source_)
+        source_->stop();
+    if (decoder_)
+        decoder_->stop();
+}
+
+std::shared_ptr<Stream> Stream::open(const OpenRequest &request, int &error) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMaxOpenMs);
+    return openAt(request, request.url, 0, deadline, error);
+}
+
+std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::string &url,
+                                       int depth,
+                                       std::chrono::steady_clock::time_point openDeadline,
+                                       int &error) {
+    if (depth > kMaxPlaylistDepth || !isHttpUrl(url)) {
+        error = BASS_ERROR_FILEFORM;
+        return nullptr;
+    }
+    using Clock = std::chrono::steady_clock;
+    auto answerDeadline =
+        std::min(openDeadline, Clock::now() + std::chrono::milliseconds(request.timeoutMs));
+
+    auto stream = std::make_shared<Stream>(request.outputRate);
+    Stream *raw = stream.get();
+    HttpSource::Options options{url,          request.proxy, request.timeoutMs, request.bufferMs,
+                                request.proc, request.user};
+    stream->source_ = std::make_unique<HttpSource>(
+        options, stream->ring_, [raw](const std::string &block) { raw->publishMeta(block); });
+    stream->source_->start();
+    error = stream->source_->waitForAnswer(answerDeadline);
+    if (error != BASS_OK) {
+        stream->shutdown();
+        return nullptr;
+    }
+    const HttpAnswer &answer = stream->source_->answer();
+    auto audioDeadline =
+        std::min(openDeadline, Clock::now() + std::chrono::milliseconds(kFirstAudioTimeoutMs));
+
+    std::string first(kPlaylistSniffBytes, '\0');
+    long n = stream->ring_.peek(reinterpret_cast<uint8_t *>(first.data()), first.size(),
+                                msUntil(audioDeadline));
+    first.resize(static_cast<size_t>(std::max(n, 0L)));
+
+    if (PlaylistParser::isPlaylist(answer.contentType, first)) {
+        if (!request.followPlaylists) {
+            stream->shutdown();
+            error = BASS_ERROR_FORMAT;
+            return nullptr;
+        }
+        stream->ring_.waitForEndOrFill(kMaxPlaylistBytes, msUntil(audioDeadline));
+        std::string body(kMaxPlaylistBytes, '\0');
+        n = stream->ring_.peek(reinterpret_cast<uint8_t *>(body.data()), body.size(), 0);
+        body.resize(static_cast<size_t>(std::max(n, 0L)));
+        std::string base = answer.effectiveUrl.empty() ? url : answer.effectiveUrl;
+        stream->shutdown();
+        error = BASS_ERROR_FORMAT; // a playlist without a single playable entry
+        for (const std::string &entry : PlaylistParser::entries(body)) {
+            if (Clock::now() >= openDeadline) {
+                error = BASS_ERROR_TIMEOUT;
+                break;
+            }
+            std::string target = PlaylistParser::resolve(base, entry);
+            if (target.empty())
+                continue;
+            if (auto found = openAt(request, target, depth + 1, openDeadline, error))
+                return found;
+        }
+        return nullptr;
+    }
+
+    StreamDecoder::CommentCallback onComment;
+    // A stream with ICY metadata names its songs there; only one source of
+    // titles per stream keeps the notifications in order.
+    if (answer.metaint <= 0)
+        onComment = [raw](const std::string &block) { raw->publishMeta(block); };
+    stream->decoder_ =
+        std::make_unique<StreamDecoder>(stream->ring_, stream->voice_.pcm, request.outputRate,
+                                        answer.contentType, first, std::move(onComment));
+    stream->decoder_->start();
+    error = stream->decoder_->waitForFirstAudio(audioDeadline);
+    if (error != BASS_OK) {
+        stream->shutdown();
+        return nullptr;
+    }
+    stream->keepHeaders(answer);
+    return stream;
+}
+
+void Stream::keepHeaders(const HttpAnswer &answer) {
+    icyStatus_ = answer.icyStatus;
+    contentLength_ = answer.contentLength;
+    headerTags_.clear();
+    for (const std::string &line : answer.lines) {
+        headerTags_ += line;
+        headerTags_ += '\0';
+    }
+    headerTags_ += '\0';
+}
+
+bool Stream::filePosition(DWORD mode, QWORD &value) const {
+    switch (mode) {
+    case BASS_FILEPOS_CURRENT:
+        value = ring_.consumed();
+        return true;
+    case BASS_FILEPOS_DOWNLOAD:
+        value = ring_.downloaded();
+        return true;
+    case BASS_FILEPOS_END:
+        value = contentLength_ > 0 ? static_cast<QWORD>(contentLength_) : ring_.capacity();
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char *Stream::tags(DWORD kind) {
+    switch (kind) {
+    case BASS_TAG_HTTP:
+        return !icyStatus_ && headerTags_.size() > 1 ? headerTags_.data() : nullptr;
+    case BASS_TAG_ICY:
+        return icyStatus_ && headerTags_.size() > 1 ? headerTags_.data() : nullptr;
+    case BASS_TAG_META: {
+        std::lock_guard lock(metaMutex_);
+        return metaBlocks_.empty() ? nullptr : metaBlocks_.back()->c_str();
+    }
+    default:
+        return nullptr;
+    }
+}
+
+DWORD Stream::activity() {
+    if (!voice_.playing)
+        return BASS_ACTIVE_STOPPED;
+    if (voice_.pcm.availableFrames() == 0) {
+        if (decoder_ && decoder_->finished()) {
+            // Played out everything the server sent.
+            voice_.playing = false;
+            return BASS_ACTIVE_STOPPED;
+        }
+        return BASS_ACTIVE_STALLED;
+    }
+    return BASS_ACTIVE_PLAYING;
+}
+
+void Stream::addMetaSync(DWORD sync, SYNCPROC *proc, void *user) {
+    std::lock_guard lock(metaMutex_);
+    syncs_.push_back({sync, proc, user});
+}
+
+void Stream::publishMeta(const std::string &block) {
+    std::vector<MetaSync> syncs;
+    {
+        std::lock_guard lock(metaMutex_);
+        if (!metaBlocks_.empty() && *metaBlocks_.back() == block)
+            return;
+        metaBlocks_.push_back(std::make_unique<std::string>(block));
+        if (metaBlocks_.size() > kKeptMetaBlocks)
+            metaBlocks_.pop_front();
+        syncs = syncs_;
+    }
+    for (const MetaSync &s : syncs)
+        s.proc(s.handle, handle_, 0, s.user);
+}
+
+} // namespace quorane::engine

@@ -1,0 +1,94 @@
+// One stream opened from a URL: its download thread (HttpSource), its
+// download buffer, its decode thread (StreamDecoder) and the decoded audio
+// the output plays (Voice), plus the answer's header lines, the metadata
+// blocks received and the notifications registered for them.
+#pragma once
+
+#include "AudioOutput.h"
+#include "ByteRing.h"
+#include "HttpSource.h"
+#include "ProxySetting.h"
+#include "StreamDecoder.h"
+
+#include "bass.h"
+
+#include <chrono>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace quorane::engine {
+
+// Everything an open needs, copied from the engine's settings at the call.
+struct OpenRequest {
+    std::string url;
+    ProxySetting proxy;
+    uint32_t timeoutMs = 0;
+    uint32_t bufferMs = 0;
+    bool followPlaylists = false;
+    int outputRate = 44100;
+    DOWNLOADPROC *proc = nullptr;
+    void *user = nullptr;
+};
+
+class Stream {
+public:
+    explicit Stream(int outputRate);
+    ~Stream();
+    Stream(const Stream &) = delete;
+    Stream &operator=(const Stream &) = delete;
+
+    // Connects, follows playlists and waits for the first decoded audio.
+    // Returns the stream, or null with error set to a BASS error code.
+    static std::shared_ptr<Stream> open(const OpenRequest &request, int &error);
+
+    // Stops both threads; no notification runs once this returned.
+    void shutdown();
+
+    void setHandle(DWORD handle) { handle_ = handle; }
+    Voice &voice() { return voice_; }
+
+    // BASS_StreamGetFilePosition; false for an unknown mode.
+    bool filePosition(DWORD mode, QWORD &value) const;
+    // BASS_ChannelGetTags; null when the stream has no such tags.
+    const char *tags(DWORD kind);
+    // BASS_ChannelIsActive.
+    DWORD activity();
+    // Registers a notification for every new metadata block.
+    void addMetaSync(DWORD sync, SYNCPROC *proc, void *user);
+
+private:
+    static std::shared_ptr<Stream> openAt(const OpenRequest &request, const std::string &url,
+                                          int depth,
+                                          std::chrono::steady_clock::time_point openDeadline,
+                                          int &error);
+    void publishMeta(const std::string &block);
+    void keepHeaders(const HttpAnswer &answer);
+
+    struct MetaSync {
+        DWORD handle;
+        SYNCPROC *proc;
+        void *user;
+    };
+
+    DWORD handle_ = 0; // set once by the API thread before any sync can exist
+    ByteRing ring_;
+    Voice voice_;
+    std::unique_ptr<HttpSource> source_;
+    std::unique_ptr<StreamDecoder> decoder_;
+    long long contentLength_ = -1; // fixed after open
+
+    // Header lines as one block ("line\0line\0\0"), fixed after open.
+    std::string headerTags_;
+    bool icyStatus_ = false;
+
+    std::mutex metaMutex_; // guards the two fields below; never held during a notification
+    // The latest blocks, newest last. A few older ones stay alive so that a
+    // pointer handed out just before a new block arrived remains readable.
+    std::deque<std::unique_ptr<std::string>> metaBlocks_;
+    std::vector<MetaSync> syncs_;
+};
+
+} // namespace quorane::engine

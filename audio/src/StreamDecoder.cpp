@@ -1,0 +1,322 @@
+#include "StreamDecoder.h"
+
+#include "EngineLimits.h"
+
+#include "bass.h"
+
+#include <algorithm>
+#include <cctype>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace quorane::engine {
+
+StreamDecoder::StreamDecoder(ByteRing &in, PcmRing &out, int outRate, std::string contentType,
+                             std::string firstBytes, CommentCallback onComment)
+    : in_(in), out_(out), outRate_(outRate), contentType_(std::move(contentType)),
+      firstBytes_(std::move(firstBytes)), onComment_(std::move(onComment)) {}
+
+StreamDecoder::~StreamDecoder() {
+    stop();
+}
+
+void StreamDecoder::start() {
+    thread_ = std::thread(&StreamDecoder::run, this);
+}
+
+int StreamDecoder::waitForFirstAudio(std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock lock(mutex_);
+    if (!wake_.wait_until(lock, deadline, [&] { return settled_; }))
+        return BASS_ERROR_TIMEOUT;
+    return firstError_;
+}
+
+void StreamDecoder::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        aborted_ = true;
+        wake_.notify_all();
+    }
+    if (thread_.joinable()) {
+        if (thread_.get_id() == std::this_thread::get_id())
+            thread_.detach();
+        else
+            thread_.join();
+    }
+}
+
+void StreamDecoder::settle(int error) {
+    std::lock_guard lock(mutex_);
+    if (settled_)
+        return;
+    settled_ = true;
+    firstError_ = error;
+    wake_.notify_all();
+}
+
+std::string StreamDecoder::demuxerFor(const std::string &contentType,
+                                      const std::string &firstBytes) {
+    // The bytes win over the label: FLAC mounts usually carry Ogg FLAC.
+    if (firstBytes.rfind("OggS", 0) == 0)
+        return "ogg";
+    if (firstBytes.rfind("fLaC", 0) == 0)
+        return "flac";
+    std::string type = contentType.substr(0, contentType.find(';'));
+    type.erase(
+        std::remove_if(type.begin(), type.end(), [](unsigned char c) { return std::isspace(c); }),
+        type.end());
+    for (char &c : type)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (type == "audio/mpeg" || type == "audio/mp3" || type == "audio/mpeg3" ||
+        type == "audio/x-mpeg")
+        return "mp3";
+    if (type == "audio/aac" || type == "audio/aacp" || type == "audio/x-aac" ||
+        type == "audio/x-aacp")
+        return "aac";
+    if (type == "application/ogg" || type == "audio/ogg" || type == "audio/x-ogg" ||
+        type == "audio/opus" || type == "audio/vorbis")
+        return "ogg";
+    if (type == "audio/flac" || type == "audio/x-flac")
+        return "flac";
+    return "";
+}
+
+std::string StreamDecoder::blockFromTags(const AVDictionary *tags) {
+    const AVDictionaryEntry *title = av_dict_get(tags, "title", nullptr, 0);
+    const AVDictionaryEntry *artist = av_dict_get(tags, "artist", nullptr, 0);
+    std::string t = title ? title->value : "";
+    std::string a = artist ? artist->value : "";
+    if (t.empty() && a.empty())
+        return "";
+    std::string text = a.empty() ? t : t.empty() ? a : a + " - " + t;
+    return "StreamTitle='" + text + "';";
+}
+
+int StreamDecoder::readPacket(void *opaque, uint8_t *buf, int size) {
+    auto *self = static_cast<StreamDecoder *>(opaque);
+    long n = self->in_.read(buf, static_cast<size_t>(size));
+    if (n < 0)
+        return AVERROR_EXIT;
+    if (n == 0)
+        return AVERROR_EOF;
+    return static_cast<int>(n);
+}
+
+int StreamDecoder::interrupted(void *opaque) {
+    return static_cast<StreamDecoder *>(opaque)->aborted_ ? 1 : 0;
+}
+
+int StreamDecoder::open() {
+    auto *buffer = static_cast<unsigned char *>(av_malloc(kAvioChunk));
+    avio_ = avio_alloc_context(buffer, kAvioChunk, 0, this, &StreamDecoder::readPacket, nullptr,
+                               nullptr);
+    format_ = avformat_alloc_context();
+    if (!avio_ || !format_) {
+        if (!avio_)
+            av_free(buffer);
+        return BASS_ERROR_MEM;
+    }
+    avio_->seekable = 0;
+    format_->pb = avio_;
+    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    format_->interrupt_callback = {&StreamDecoder::interrupted, this};
+    // A small probe: a stream joined in the middle of an MP3 frame otherwise
+    // costs seconds of probing before the first sound.
+    format_->probesize = kProbeBytes;
+    format_->format_probesize = kProbeBytes;
+    format_->max_analyze_duration = AV_TIME_BASE / 2;
+
+    std::string name = demuxerFor(contentType_, firstBytes_);
+    const AVInputFormat *forced = name.empty() ? nullptr : av_find_input_format(name.c_str());
+    if (avformat_open_input(&format_, nullptr, forced, nullptr) < 0) {
+        format_ = nullptr; // freed by avformat_open_input on failure
+        return aborted_ ? BASS_ERROR_UNKNOWN : BASS_ERROR_FORMAT;
+    }
+    if (avformat_find_stream_info(format_, nullptr) < 0)
+        return aborted_ ? BASS_ERROR_UNKNOWN : BASS_ERROR_FORMAT;
+    const AVCodec *decoder = nullptr;
+    streamIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (streamIndex_ < 0 || !decoder)
+        return BASS_ERROR_FORMAT;
+    codec_ = avcodec_alloc_context3(decoder);
+    if (!codec_)
+        return BASS_ERROR_MEM;
+    if (avcodec_parameters_to_context(codec_, format_->streams[streamIndex_]->codecpar) < 0 ||
+        avcodec_open2(codec_, decoder, nullptr) < 0)
+        return BASS_ERROR_FORMAT;
+    return BASS_OK;
+}
+
+void StreamDecoder::close() {
+    avcodec_free_context(&codec_);
+    swr_free(&swr_);
+    if (format_)
+        avformat_close_input(&format_);
+    if (avio_) {
+        av_freep(&avio_->buffer);
+        avio_context_free(&avio_);
+    }
+}
+
+void StreamDecoder::run() {
+    int error = open();
+    if (error != BASS_OK) {
+        settle(error);
+    } else {
+        if (onComment_)
+            checkComments(nullptr);
+        decodeAll();
+        settle(aborted_ ? BASS_ERROR_UNKNOWN : garbage_ ? BASS_ERROR_FORMAT : BASS_ERROR_ENDED);
+    }
+    close();
+    finished_ = true;
+}
+
+void StreamDecoder::decodeAll() {
+    AVPacket *pkt = av_packet_alloc();
+    int badPackets = 0;
+    while (pkt && !aborted_) {
+        int r = av_read_frame(format_, pkt);
+        if (r == AVERROR(EAGAIN))
+            continue;
+        if (r < 0)
+            break;
+        if (onComment_)
+            checkComments(pkt);
+        if (pkt->stream_index == streamIndex_) {
+            if (decodePacket(pkt))
+                badPackets = 0;
+            // Garbage that merely looks like a stream at first: give up
+            // instead of spinning through it for minutes.
+            else if (++badPackets > 500 && !gotAudio_) {
+                garbage_ = true;
+                break;
+            }
+        }
+        av_packet_unref(pkt);
+    }
+    if (!aborted_) {
+        // Drain what the decoder still holds: the stream ended.
+        avcodec_send_packet(codec_, nullptr);
+        decodePacket(nullptr);
+    }
+    av_packet_free(&pkt);
+}
+
+bool StreamDecoder::decodePacket(AVPacket *pkt) {
+    if (pkt) {
+        int r = avcodec_send_packet(codec_, pkt);
+        if (r < 0 && r != AVERROR(EAGAIN))
+            return false;
+    }
+    AVFrame *frame = av_frame_alloc();
+    bool ok = frame != nullptr;
+    while (frame && !aborted_ && avcodec_receive_frame(codec_, frame) >= 0) {
+        ok = pushFrame(frame) && ok;
+        av_frame_unref(frame);
+    }
+    av_frame_free(&frame);
+    return ok;
+}
+
+bool StreamDecoder::pushFrame(AVFrame *frame) {
+    int channels = frame->ch_layout.nb_channels;
+    if (channels <= 0 || frame->sample_rate <= 0 || frame->nb_samples <= 0)
+        return false;
+    if (!swr_ || frame->sample_rate != swrInRate_ || frame->format != swrInFormat_ ||
+        channels != swrInChannels_) {
+        swr_free(&swr_);
+        AVChannelLayout inLayout;
+        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&inLayout, channels);
+        else
+            av_channel_layout_copy(&inLayout, &frame->ch_layout);
+        AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+        int r = swr_alloc_set_opts2(&swr_, &stereo, AV_SAMPLE_FMT_FLT, outRate_, &inLayout,
+                                    static_cast<AVSampleFormat>(frame->format), frame->sample_rate,
+                                    0, nullptr);
+        av_channel_layout_uninit(&inLayout);
+        if (r < 0 || swr_init(swr_) < 0) {
+            swr_free(&swr_);
+            return false;
+        }
+        swrInRate_ = frame->sample_rate;
+        swrInFormat_ = frame->format;
+        swrInChannels_ = channels;
+    }
+    int room = swr_get_out_samples(swr_, frame->nb_samples);
+    if (room <= 0)
+        return true;
+    converted_.resize(static_cast<size_t>(room) * 2);
+    auto *outPtr = reinterpret_cast<uint8_t *>(converted_.data());
+    int got = swr_convert(swr_, &outPtr, room, const_cast<const uint8_t **>(frame->extended_data),
+                          frame->nb_samples);
+    if (got < 0)
+        return false;
+    return writePcm(converted_.data(), static_cast<size_t>(got));
+}
+
+bool StreamDecoder::writePcm(const float *frames, size_t count) {
+    while (count > 0 && !aborted_) {
+        size_t n = out_.write(frames, count);
+        frames += n * 2;
+        count -= n;
+        if (n > 0 && !gotAudio_) {
+            gotAudio_ = true;
+            settle(BASS_OK);
+        }
+        if (count == 0)
+            break;
+        // Full: sleep until about a quarter of the buffer has played (the
+        // output callback takes no lock, so it cannot wake this thread).
+        size_t want = std::max(out_.capacityFrames() / 4, count);
+        size_t missing = want > out_.freeFrames() ? want - out_.freeFrames() : 0;
+        auto ms = std::clamp<long>(static_cast<long>(missing * 1000 / outRate_), 5, kIdlePollMs);
+        std::unique_lock lock(mutex_);
+        wake_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return aborted_.load(); });
+    }
+    return true;
+}
+
+void StreamDecoder::checkComments(AVPacket *pkt) {
+    std::string block;
+    AVStream *st = format_->streams[streamIndex_];
+    bool changed = !pkt; // the first look after opening
+    if (st->event_flags & AVSTREAM_EVENT_FLAG_METADATA_UPDATED) {
+        st->event_flags &= ~AVSTREAM_EVENT_FLAG_METADATA_UPDATED;
+        changed = true;
+    }
+    if (format_->event_flags & AVFMT_EVENT_FLAG_METADATA_UPDATED) {
+        format_->event_flags &= ~AVFMT_EVENT_FLAG_METADATA_UPDATED;
+        changed = true;
+    }
+    if (pkt) {
+        size_t size = 0;
+        const uint8_t *data = av_packet_get_side_data(pkt, AV_PKT_DATA_METADATA_UPDATE, &size);
+        if (data) {
+            AVDictionary *dict = nullptr;
+            if (av_packet_unpack_dictionary(data, size, &dict) >= 0)
+                block = blockFromTags(dict);
+            av_dict_free(&dict);
+        }
+    }
+    if (block.empty() && changed) {
+        block = blockFromTags(st->metadata);
+        if (block.empty())
+            block = blockFromTags(format_->metadata);
+        // Some demuxers (Opus) append the next section's comments to the
+        // old ones; starting empty keeps each song's title its own.
+        av_dict_free(&st->metadata);
+    }
+    if (block.empty() || block == lastComment_)
+        return;
+    lastComment_ = block;
+    onComment_(block);
+}
+
+} // namespace quorane::engine

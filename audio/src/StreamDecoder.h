@@ -1,0 +1,100 @@
+// The decode thread of one stream: FFmpeg reads the stream's ByteRing through
+// a custom AVIOContext, decodes it and resamples it to the output's rate as
+// interleaved stereo float, which it writes into the stream's PcmRing. Titles
+// carried in the stream itself (Vorbis/Opus/FLAC comments, which is how Ogg
+// mounts announce songs) are passed on as metadata blocks.
+#pragma once
+
+#include "ByteRing.h"
+#include "PcmRing.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct AVFormatContext;
+struct AVIOContext;
+struct AVCodecContext;
+struct SwrContext;
+struct AVFrame;
+struct AVPacket;
+struct AVDictionary;
+
+namespace quorane::engine {
+
+class StreamDecoder {
+public:
+    using CommentCallback = std::function<void(const std::string &block)>;
+
+    // contentType and firstBytes choose the demuxer; onComment may be empty
+    // when the stream's titles come from ICY metadata instead.
+    StreamDecoder(ByteRing &in, PcmRing &out, int outRate, std::string contentType,
+                  std::string firstBytes, CommentCallback onComment);
+    ~StreamDecoder();
+    StreamDecoder(const StreamDecoder &) = delete;
+    StreamDecoder &operator=(const StreamDecoder &) = delete;
+
+    void start();
+    // Waits until the first audio is decoded (BASS_OK), decoding fails (its
+    // error code) or the deadline passes (BASS_ERROR_TIMEOUT).
+    int waitForFirstAudio(std::chrono::steady_clock::time_point deadline);
+    // Stops the thread and joins it. The ByteRing must be aborted first (or
+    // ended) so that a blocked read returns.
+    void stop();
+    // True once the stream ended and every decoded frame is in the PcmRing.
+    bool finished() const { return finished_; }
+
+    // The FFmpeg demuxer chosen for a Content-Type and the first bytes of the
+    // body, or "" to let FFmpeg probe.
+    static std::string demuxerFor(const std::string &contentType, const std::string &firstBytes);
+    // A metadata block "StreamTitle='ARTIST - TITLE';" from a stream's tags, or
+    // "" when they hold no title.
+    static std::string blockFromTags(const AVDictionary *tags);
+
+private:
+    void run();
+    int open();
+    void decodeAll();
+    bool decodePacket(AVPacket *pkt);
+    bool pushFrame(AVFrame *frame);
+    bool writePcm(const float *frames, size_t count);
+    void checkComments(AVPacket *pkt);
+    void settle(int error);
+    void close();
+    static int readPacket(void *opaque, uint8_t *buf, int size);
+    static int interrupted(void *opaque);
+
+    ByteRing &in_;
+    PcmRing &out_;
+    const int outRate_;
+    const std::string contentType_;
+    const std::string firstBytes_;
+    CommentCallback onComment_;
+    std::thread thread_;
+    std::atomic<bool> aborted_{false};
+    std::atomic<bool> finished_{false};
+
+    // FFmpeg state, decode thread only.
+    AVFormatContext *format_ = nullptr;
+    AVIOContext *avio_ = nullptr;
+    AVCodecContext *codec_ = nullptr;
+    SwrContext *swr_ = nullptr;
+    int streamIndex_ = -1;
+    int swrInRate_ = 0, swrInFormat_ = -1, swrInChannels_ = 0; // what swr_ was set up for
+    std::vector<float> converted_;
+    std::string lastComment_;
+    bool gotAudio_ = false;
+    bool garbage_ = false; // gave up on packets that never decoded
+
+    std::mutex mutex_;             // guards settled_ and firstError_; pairs with wake_
+    std::condition_variable wake_; // first audio settled, or stop() while waiting for room
+    bool settled_ = false;
+    int firstError_ = 0;
+};
+
+} // namespace quorane::engine

@@ -1,0 +1,76 @@
+#include "EngineTestSupport.h"
+
+#include <thread>
+
+namespace quorane::test {
+
+EngineSession::EngineSession(int device, DWORD freq) {
+    ok_ = BASS_Init(device, freq, 0, nullptr, nullptr) == TRUE;
+}
+
+EngineSession::~EngineSession() {
+    if (ok_)
+        BASS_Free();
+}
+
+DWORD MetaRecorder::attach(DWORD stream) {
+    return BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, &MetaRecorder::onSync, this);
+}
+
+void MetaRecorder::onSync(DWORD, DWORD channel, DWORD, void *user) {
+    auto *self = static_cast<MetaRecorder *>(user);
+    const char *block = BASS_ChannelGetTags(channel, BASS_TAG_META);
+    std::lock_guard lock(self->mutex_);
+    self->blocks_.push_back(block ? block : "<null>");
+    self->cv_.notify_all();
+}
+
+std::vector<std::string> MetaRecorder::waitFor(size_t count, std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    cv_.wait_for(lock, limit, [&] { return blocks_.size() >= count; });
+    return blocks_;
+}
+
+std::vector<std::string> MetaRecorder::blocks() {
+    std::lock_guard lock(mutex_);
+    return blocks_;
+}
+
+std::vector<std::string> tagLines(const char *tags) {
+    std::vector<std::string> lines;
+    for (const char *p = tags; p && *p; p += std::char_traits<char>::length(p) + 1)
+        lines.emplace_back(p);
+    return lines;
+}
+
+bool waitUntil(const std::function<bool()> &pred, std::chrono::milliseconds limit) {
+    auto end = std::chrono::steady_clock::now() + limit;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+StreamMount radioMount(const std::string &sample, const std::string &contentType, bool shoutcast) {
+    StreamMount m;
+    m.audioFile = fixtureAudio(sample);
+    m.contentType = contentType;
+    m.shoutcastStatus = shoutcast;
+    m.icyName = "Quorane Test FM";
+    m.icyBr = "128";
+    m.bytesPerSecond = 16000;
+    return m;
+}
+
+std::string titleOf(const std::string &block) {
+    const std::string key = "StreamTitle='";
+    size_t b = block.find(key);
+    size_t e = block.find("';", b == std::string::npos ? 0 : b);
+    if (b == std::string::npos || e == std::string::npos)
+        return "";
+    return block.substr(b + key.size(), e - b - key.size());
+}
+
+} // namespace quorane::test

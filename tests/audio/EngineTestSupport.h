@@ -1,0 +1,55 @@
+// Helpers shared by the engine tests: an initialised engine per test, a
+// recorder for metadata notifications, and readers for the engine's tag lists.
+#pragma once
+
+#include "IcyServer.h"
+#include "bass.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace quorane::test {
+
+// BASS_Init on construction, BASS_Free on destruction, so a failing test
+// never leaves the engine initialised for the next one.
+class EngineSession {
+public:
+    explicit EngineSession(int device = -1, DWORD freq = 44100);
+    ~EngineSession();
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_ = false;
+};
+
+// Collects every metadata block a stream reports through BASS_SYNC_META,
+// reading the block inside the notification as the player does.
+class MetaRecorder {
+public:
+    // Registers the notification; returns the sync handle.
+    DWORD attach(DWORD stream);
+    // Waits until `count` blocks arrived or the time is up; returns them.
+    std::vector<std::string> waitFor(size_t count, std::chrono::milliseconds limit);
+    std::vector<std::string> blocks();
+
+private:
+    static void onSync(DWORD sync, DWORD channel, DWORD data, void *user);
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::vector<std::string> blocks_;
+};
+
+// The NUL-separated lines of a BASS_TAG_HTTP/ICY list, without the empty end.
+std::vector<std::string> tagLines(const char *tags);
+// Polls the predicate every 10 ms until it holds or the limit passes.
+bool waitUntil(const std::function<bool()> &pred, std::chrono::milliseconds limit);
+// A typical radio mount of the given sample, Shoutcast- or Icecast-style.
+StreamMount radioMount(const std::string &sample, const std::string &contentType, bool shoutcast);
+// The title inside a "StreamTitle='...';" block ("" when there is none).
+std::string titleOf(const std::string &block);
+
+} // namespace quorane::test

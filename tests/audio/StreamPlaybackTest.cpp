@@ -1,0 +1,180 @@
+// Every kind of radio stream Quorane meets plays from a real server over a
+// real socket, with its headers and titles reported the way the player reads
+// them.
+#include "EngineTestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace quorane::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Kind {
+    const char *name;
+    const char *sample;
+    const char *contentType;
+    bool shoutcast;
+};
+
+// Serves a sample at about its own bitrate, as a radio would.
+StreamMount pacedMount(const Kind &k) {
+    StreamMount m = radioMount(k.sample, k.contentType, k.shoutcast);
+    auto bytes = std::filesystem::file_size(fixtureAudio(k.sample));
+    m.bytesPerSecond = static_cast<int>(bytes / 10 * 12 / 10); // samples last 10 s
+    return m;
+}
+
+QWORD filePos(DWORD ch, DWORD mode) {
+    return BASS_StreamGetFilePosition(ch, mode);
+}
+
+class StreamKinds : public ::testing::TestWithParam<Kind> {};
+
+TEST_P(StreamKinds, PlaysWithHeadersOfTheRightKind) {
+    const Kind &k = GetParam();
+    IcyServer server;
+    server.addStream("/live", pacedMount(k));
+    EngineSession engine;
+    ASSERT_TRUE(engine.ok());
+
+    DWORD ch = BASS_StreamCreateURL(server.url("/live").c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(ch, 0u) << "error " << BASS_ErrorGetCode();
+    EXPECT_NE(server.lastRequestHeaders("/live").find("Icy-MetaData: 1\r\n"), std::string::npos);
+
+    // The header list comes back under the tag kind that matches the status
+    // line, starting with that line, byte for byte.
+    const char *icy = BASS_ChannelGetTags(ch, BASS_TAG_ICY);
+    const char *http = BASS_ChannelGetTags(ch, BASS_TAG_HTTP);
+    const char *tags = k.shoutcast ? icy : http;
+    EXPECT_EQ(k.shoutcast ? http : icy, nullptr);
+    ASSERT_NE(tags, nullptr);
+    std::vector<std::string> lines = tagLines(tags);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), k.shoutcast ? "ICY 200 OK" : "HTTP/1.0 200 OK");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "icy-name:Quorane Test FM"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "icy-br:128"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), std::string("Content-Type: ") + k.contentType),
+              lines.end());
+
+    // 5 s at the announced 128 kbit/s; the burst fills it beyond the share the
+    // player waits for before it starts playing.
+    EXPECT_EQ(filePos(ch, BASS_FILEPOS_END), 80000u);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            QWORD down = filePos(ch, BASS_FILEPOS_DOWNLOAD);
+            QWORD cur = filePos(ch, BASS_FILEPOS_CURRENT);
+            return down >= cur && (down - cur) * 100 / 80000 > 75;
+        },
+        10s));
+    EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_STOPPED);
+
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
+    // Playing drains decoded audio, so the decoder consumes more of the stream.
+    QWORD consumed = filePos(ch, BASS_FILEPOS_CURRENT);
+    EXPECT_TRUE(waitUntil([&] { return filePos(ch, BASS_FILEPOS_CURRENT) > consumed; }, 10s));
+    EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
+
+    EXPECT_TRUE(BASS_ChannelStop(ch));
+    EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_STOPPED);
+    EXPECT_TRUE(BASS_StreamFree(ch));
+    // A freed handle is dead for good.
+    EXPECT_EQ(BASS_ChannelGetTags(ch, BASS_TAG_ICY), nullptr);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    EXPECT_FALSE(BASS_StreamFree(ch));
+    EXPECT_EQ(filePos(ch, BASS_FILEPOS_END), 0xFFFFFFFFFFFFFFFFull);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Radio, StreamKinds,
+    ::testing::Values(Kind{"Mp3Shoutcast", "tone440.mp3", "audio/mpeg", true},
+                      Kind{"Mp3Icecast", "tone440.mp3", "audio/mpeg", false},
+                      Kind{"AacShoutcast", "tone440.aac", "audio/aacp", true},
+                      Kind{"AacIcecast", "tone440.aac", "audio/aac", false},
+                      Kind{"VorbisIcecast", "tone440.ogg", "application/ogg", false},
+                      Kind{"OpusIcecast", "tone440.opus", "audio/ogg", false},
+                      Kind{"FlacIcecast", "tone440.flac", "audio/flac", false},
+                      Kind{"Mp3UnknownType", "tone440.mp3", "application/octet-stream", false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// Titles in ICY metadata reach the notification once each, in order, and the
+// block read back is the one just announced.
+TEST(StreamTitles, IcyTitlesArriveInOrder) {
+    IcyServer server;
+    StreamMount m = radioMount("tone440.mp3", "audio/mpeg", true);
+    m.metaint = 4096;
+    m.titles = {"Alpha", "Beta", "Gamma"};
+    m.titleEveryMs = 400;
+    m.bytesPerSecond = 32000;
+    server.addStream("/meta", m);
+    EngineSession engine;
+    DWORD ch = BASS_StreamCreateURL(server.url("/meta").c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(ch, 0u);
+    MetaRecorder rec;
+    EXPECT_NE(rec.attach(ch), 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+
+    std::vector<std::string> blocks = rec.waitFor(5, 15s);
+    ASSERT_GE(blocks.size(), 5u);
+    const std::vector<std::string> cycle = {"Alpha", "Beta", "Gamma"};
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        EXPECT_EQ(blocks[i].rfind("StreamTitle='", 0), 0u) << blocks[i];
+        if (i == 0)
+            continue;
+        auto prev = std::find(cycle.begin(), cycle.end(), titleOf(blocks[i - 1]));
+        ASSERT_NE(prev, cycle.end()) << blocks[i - 1];
+        EXPECT_EQ(titleOf(blocks[i]), cycle[(prev - cycle.begin() + 1) % 3]) << "block " << i;
+    }
+    EXPECT_TRUE(BASS_StreamFree(ch));
+    // No notification after the stream was freed.
+    size_t seen = rec.blocks().size();
+    std::this_thread::sleep_for(600ms);
+    EXPECT_EQ(rec.blocks().size(), seen);
+}
+
+// Ogg radios send no ICY metadata; each new song is a new logical stream
+// whose comments name it. Those titles are reported like ICY ones.
+class ChainedTitles : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(ChainedTitles, CommentsBecomeStreamTitles) {
+    IcyServer server;
+    StreamMount m;
+    m.audioFile = fixtureAudio(GetParam());
+    m.contentType = "audio/ogg";
+    m.icyName = "Chain FM";
+    auto bytes = std::filesystem::file_size(m.audioFile);
+    m.bytesPerSecond = static_cast<int>(bytes / 6 * 2); // 6 s of sections, twice real time
+    m.burstBytes = 8192;
+    server.addStream("/chain.ogg", m);
+    EngineSession engine;
+    DWORD ch = BASS_StreamCreateURL(server.url("/chain.ogg").c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    MetaRecorder rec;
+    rec.attach(ch);
+    const char *first = BASS_ChannelGetTags(ch, BASS_TAG_META);
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+
+    std::vector<std::string> blocks = rec.waitFor(4, 20s);
+    blocks.insert(blocks.begin(), first);
+    ASSERT_GE(blocks.size(), 5u);
+    const std::vector<std::string> cycle = {"A - One", "B - Two", "C - Three"};
+    for (size_t i = 1; i < blocks.size(); ++i) {
+        auto prev = std::find(cycle.begin(), cycle.end(), titleOf(blocks[i - 1]));
+        ASSERT_NE(prev, cycle.end()) << blocks[i - 1];
+        EXPECT_EQ(titleOf(blocks[i]), cycle[(prev - cycle.begin() + 1) % 3]) << "block " << i;
+    }
+    // The decoder carried on across every section boundary.
+    EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
+    BASS_StreamFree(ch);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ogg, ChainedTitles, ::testing::Values("chained.ogg", "chained.opus"),
+                         [](const auto &info) {
+                             return std::string(info.param).substr(8); // "ogg" / "opus"
+                         });
+
+} // namespace
