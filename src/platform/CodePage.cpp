@@ -65,8 +65,24 @@ QByteArray ToAnsi(const QString &text) {
         return clean.toUtf8();
     }
     QStringEncoder enc(page.constData());
-    // QStringEncoder substitutes "?" for characters the page cannot hold.
-    return enc.encode(text);
+    QByteArray bytes = enc.encode(text);
+    // The converter marks what the page cannot hold with the control
+    // character SUB; Quorane's substitute is "?", as a reader expects.
+    if (bytes.contains('\x1A')) {
+        if (!text.contains(QChar(0x1A)))
+            return bytes.replace('\x1A', '?');
+        // The text holds SUB itself: convert character by character.
+        bytes.clear();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const qsizetype len = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+            const QString one = text.mid(i, len);
+            QStringEncoder single(page.constData());
+            const QByteArray b = single.encode(one);
+            bytes += (b == "\x1A" && one != QString(QChar(0x1A))) ? QByteArray("?") : b;
+            i += len - 1;
+        }
+    }
+    return bytes;
 }
 
 QString FromAnsi(const QByteArray &bytes) {

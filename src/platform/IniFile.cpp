@@ -1,10 +1,10 @@
 #include "platform/IniFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
 #include "platform/QuoraneError.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 #include <limits>
 
@@ -183,9 +183,8 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
         }
     }
 
-    QSaveFile out(fileName_);
     const QByteArray bytes = CodePage::ToAnsi(file.lines.join(file.eol) + file.eol);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit())
+    if (!WriteFileAtomically(fileName_, bytes, nullptr))
         throw QuoraneError(QStringLiteral("Unable to write to %1").arg(fileName_));
 }
 

@@ -1,10 +1,10 @@
 #include "stations/StationFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
 #include "platform/QuoraneError.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace StationFile {
@@ -66,12 +66,9 @@ void Write(const QString &path, const QStringList &lines) {
         text += l;
         text += QLatin1String("\r\n");
     }
-    const QByteArray bytes = CodePage::ToAnsi(text);
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        throw QuoraneError(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(path, out.errorString()));
-    }
+    QString reason;
+    if (!WriteFileAtomically(path, CodePage::ToAnsi(text), &reason))
+        throw QuoraneError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
 }
 
 } // namespace StationFile
