@@ -70,9 +70,12 @@ int HttpSource::errorFor(int code) {
     switch (code) {
     case CURLE_OK:
         return BASS_OK;
-    case CURLE_UNSUPPORTED_PROTOCOL:
     case CURLE_URL_MALFORMAT:
         return BASS_ERROR_FILEFORM;
+    // Also what curl says of an answer that is no HTTP at all, or of a
+    // redirect to a scheme other than http(s): the URL cannot be opened.
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        return BASS_ERROR_FILEOPEN;
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:

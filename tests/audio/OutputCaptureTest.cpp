@@ -1,1 +1,114 @@
+// What reaches the sound device: SDL's "disk" driver writes the exact samples
+// the engine hands to the output, in real time, into a file that the test
+// then analyses for pitch and level.
+#include "EngineTestSupport.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace quorane::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kRate = 44100;
+
+// Switches SDL to the disk driver for one engine session.
+class DiskOutput {
+public:
+    DiskOutput() : path_("/tmp/quorane-capture-" + std::to_string(getpid()) + ".raw") {
+        const char *old = std::getenv("SDL_AUDIODRIVER");
+        oldDriver_ = old ? old : "";
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);
+    }
+    ~DiskOutput() {
+        if (oldDriver_.empty())
+            unsetenv("SDL_AUDIODRIVER");
+        else
+            setenv("SDL_AUDIODRIVER", oldDriver_.c_str(), 1);
+        unsetenv("SDL_DISKAUDIOFILE");
+        std::remove(path_.c_str());
+    }
+    // The left channel of the interleaved stereo float samples written.
+    std::vector<float> left() const {
+        std::ifstream in(path_, std::ios::binary);
+        std::vector<float> all;
+        float frame[2];
+        while (in.read(reinterpret_cast<char *>(frame), sizeof frame))
+            all.push_back(frame[0]);
+        return all;
+    }
+
+private:
+    std::string path_;
+    std::string oldDriver_;
+};
+
+double rms(const std::vector<float> &s, size_t from, size_t n) {
+    double sum = 0;
+    for (size_t i = from; i < from + n; ++i)
+        sum += double(s[i]) * s[i];
+    return std::sqrt(sum / double(n));
+}
+
+// Frequency from the rising zero crossings of a window.
+double pitch(const std::vector<float> &s, size_t from, size_t n) {
+    int rising = 0;
+    for (size_t i = from + 1; i < from + n; ++i)
+        if (s[i - 1] < 0 && s[i] >= 0)
+            ++rising;
+    return rising * double(kRate) / double(n);
+}
+
+TEST(OutputCapture, ToneReachesTheOutputAndVolumeScalesIt) {
+    IcyServer server;
+    server.addStream("/tone", radioMount("tone440.mp3", "audio/mpeg", false));
+    DiskOutput disk;
+    std::vector<float> samples;
+    {
+        EngineSession engine(-1, kRate);
+        ASSERT_TRUE(engine.ok());
+        DWORD ch = BASS_StreamCreateURL(server.url("/tone").c_str(), 0, 0, nullptr, nullptr);
+        ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+        ASSERT_TRUE(BASS_SetVolume(1.0f));
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        std::this_thread::sleep_for(1500ms);
+        ASSERT_TRUE(BASS_SetVolume(0.5f));
+        std::this_thread::sleep_for(1500ms);
+        BASS_StreamFree(ch);
+    }
+    samples = disk.left();
+    ASSERT_GT(samples.size(), size_t(kRate)); // at least a second was written
+
+    // Levels of 50 ms windows: silence until playback started, then the sine
+    // at full volume, then at half volume.
+    const size_t win = kRate / 20;
+    std::vector<double> levels;
+    for (size_t at = 0; at + win <= samples.size(); at += win)
+        levels.push_back(rms(samples, at, win));
+    size_t first = 0;
+    while (first < levels.size() && levels[first] < 0.005)
+        ++first;
+    ASSERT_LT(first + 40, levels.size());
+    // Skip the window where the sound starts; the next few are at full volume.
+    double full = levels[first + 5];
+    // The fixture's sine peaks near 1/8 of full scale (RMS about 0.06).
+    EXPECT_GT(full, 0.04);
+    EXPECT_LT(full, 0.1);
+    size_t stable = 0;
+    for (size_t i = first + 1; i < first + 20; ++i)
+        stable += std::abs(levels[i] - full) < full * 0.05;
+    EXPECT_GE(stable, 18u) << "the level holds while nothing changes";
+    EXPECT_NEAR(pitch(samples, (first + 5) * win, win * 4), 440.0, 15.0);
+
+    double half = levels[levels.size() - 3];
+    EXPECT_NEAR(half / full, 0.5, 0.03);
+    EXPECT_NEAR(pitch(samples, (levels.size() - 7) * win, win * 4), 440.0, 15.0);
+}
+
+} // namespace

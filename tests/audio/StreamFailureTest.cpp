@@ -1,1 +1,163 @@
+// Servers and URLs that go wrong: each open fails with an error code or the
+// stream ends cleanly, and nothing hangs. The time limits here are generous
+// hang guards, not speed requirements.
+#include "EngineTestSupport.h"
+
+#include <arpa/inet.h>
+#include <future>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace quorane::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+DWORD open(const std::string &url) {
+    return BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+}
+
+// A port on 127.0.0.1 that nobody listens on.
+uint16_t closedPort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
+}
+
+// Runs fn on another thread and reports whether it finished within limit.
+bool finishesWithin(const std::function<void()> &fn, std::chrono::seconds limit) {
+    auto f = std::async(std::launch::async, fn);
+    return f.wait_for(limit) == std::future_status::ready;
+}
+
+TEST(StreamFailure, BadUrlsAndAnswersFailWithAnErrorCode) {
+    IcyServer server;
+    server.addGarbage("/garbage");
+    server.addRedirect("/loop-a", "/loop-b");
+    server.addRedirect("/loop-b", "/loop-a");
+    server.addFile("/text", "text/html", "<html><body>Not a radio</body></html>");
+    EngineSession engine;
+
+    EXPECT_EQ(open(server.url("/missing")), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+    EXPECT_EQ(open(server.url("/loop-a")), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+    EXPECT_LE(server.connections("/loop-a") + server.connections("/loop-b"), 6);
+
+    EXPECT_EQ(open(server.url("/garbage")), 0u);
+    int garbage = BASS_ErrorGetCode();
+    EXPECT_TRUE(garbage == BASS_ERROR_FILEOPEN || garbage == BASS_ERROR_FORMAT) << garbage;
+    EXPECT_EQ(open(server.url("/text")), 0u);
+    int text = BASS_ErrorGetCode();
+    EXPECT_TRUE(text == BASS_ERROR_FORMAT || text == BASS_ERROR_ENDED) << text;
+
+    for (const char *url : {"ftp://127.0.0.1/radio.mp3", "/tmp/radio.mp3", "file:///tmp/a.mp3", "",
+                            "127.0.0.1:8000/live"}) {
+        EXPECT_EQ(open(url), 0u) << url;
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM) << url;
+    }
+    EXPECT_EQ(BASS_StreamCreateURL(nullptr, 0, 0, nullptr, nullptr), 0u);
+
+    EXPECT_EQ(open("http://127.0.0.1:" + std::to_string(closedPort()) + "/live"), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NONET);
+}
+
+TEST(StreamFailure, ServerThatNeverAnswersTimesOut) {
+    IcyServer server;
+    server.addSilent("/silent");
+    EngineSession engine;
+    ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 700));
+    DWORD ch = 1;
+    int error = BASS_OK;
+    EXPECT_TRUE(finishesWithin(
+        [&] {
+            ch = open(server.url("/silent"));
+            error = BASS_ErrorGetCode();
+        },
+        20s));
+    BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 10000);
+    EXPECT_EQ(ch, 0u);
+    EXPECT_EQ(error, BASS_ERROR_TIMEOUT);
+    EXPECT_EQ(server.connections("/silent"), 1);
+}
+
+TEST(StreamFailure, StalledStreamPlaysOutThenFreesAtOnce) {
+    IcyServer server;
+    StreamMount m = radioMount("tone440.mp3", "audio/mpeg", false);
+    m.burstBytes = 16384;
+    m.stallAfterBytes = 24000; // 1.5 s of audio, then the socket stays open, silent
+    server.addStream("/stall", m);
+    EngineSession engine;
+    DWORD ch = open(server.url("/stall"));
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    EXPECT_TRUE(waitUntil([&] { return BASS_ChannelIsActive(ch) == BASS_ACTIVE_STALLED; }, 15s));
+    EXPECT_EQ(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD), 24000u);
+    bool freed = false;
+    EXPECT_TRUE(finishesWithin([&] { freed = BASS_StreamFree(ch); }, 5s));
+    EXPECT_TRUE(freed);
+}
+
+TEST(StreamFailure, ClosedStreamEndsOnceItPlayedEverything) {
+    IcyServer server;
+    StreamMount m = radioMount("tone440.mp3", "audio/mpeg", true);
+    m.metaint = 8192;
+    m.titles = {"Last song"};
+    m.closeAfterBytes = 40000; // 2.5 s
+    server.addStream("/close", m);
+    EngineSession engine;
+    DWORD ch = open(server.url("/close"));
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    EXPECT_TRUE(waitUntil([&] { return BASS_ChannelIsActive(ch) == BASS_ACTIVE_STOPPED; }, 20s));
+    EXPECT_EQ(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD), 40000u);
+    EXPECT_EQ(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_CURRENT), 40000u);
+    EXPECT_TRUE(BASS_StreamFree(ch));
+}
+
+TEST(StreamFailure, StreamEndingBeforeItsFirstAudioFails) {
+    IcyServer server;
+    StreamMount m = radioMount("tone440.mp3", "audio/mpeg", false);
+    m.closeAfterBytes = 100;
+    server.addStream("/short", m);
+    EngineSession engine;
+    EXPECT_EQ(open(server.url("/short")), 0u);
+    int e = BASS_ErrorGetCode();
+    EXPECT_TRUE(e == BASS_ERROR_ENDED || e == BASS_ERROR_FORMAT) << e;
+}
+
+// Length bytes that claim more metadata than there is: the splitter takes
+// audio for metadata (or meets the end of the stream) but never reads past
+// what it received, and the stream either plays or ends cleanly.
+class BrokenMetadata : public ::testing::TestWithParam<int> {};
+
+TEST_P(BrokenMetadata, NeverCrashesTheStream) {
+    IcyServer server;
+    StreamMount m = radioMount("tone440.mp3", "audio/mpeg", true);
+    m.metaint = 2048;
+    m.titles = {"Song"};
+    m.badLengthByte = GetParam();
+    m.closeAfterBytes = 30000;
+    server.addStream("/bad", m);
+    EngineSession engine;
+    DWORD ch = open(server.url("/bad"));
+    if (ch == 0) {
+        EXPECT_NE(BASS_ErrorGetCode(), BASS_OK);
+        return;
+    }
+    BASS_ChannelPlay(ch, FALSE);
+    EXPECT_TRUE(waitUntil([&] { return BASS_ChannelIsActive(ch) == BASS_ACTIVE_STOPPED; }, 20s));
+    EXPECT_TRUE(BASS_StreamFree(ch));
+}
+
+INSTANTIATE_TEST_SUITE_P(LengthBytes, BrokenMetadata, ::testing::Values(1, 40, 255));
+
+} // namespace
