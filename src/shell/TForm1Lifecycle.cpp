@@ -5,6 +5,8 @@
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
 #include "platform/PathResolver.h"
+#include "platform/Prompts.h"
+#include "playback/AudioStartup.h"
 #include "shell/Dispatch.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
@@ -30,6 +32,9 @@ QString StationFilePath(const QString &spelling) {
 
 } // namespace
 
+// The add-ons' handles (0: not loaded), kept for the life of the process.
+std::array<DWORD, 17> PluginHandles{};
+
 void TForm1::FormCreate() {
     LoadControlWord();
     AppDir = AppPaths::ExecutableDir();
@@ -48,6 +53,25 @@ void TForm1::FormCreate() {
     }
     stationsRevisionAtStart_ = Stations.Revision();
 
+    const AudioStartResult audio = StartAudio(AppDir, static_cast<void *>(this), PluginHandles);
+    if (audio.outcome == AudioStartResult::WrongVersion) {
+        Prompts::Current().Message(
+            nullptr, QStringLiteral("Error"),
+            QStringLiteral("An incorrect version of BASS.DLL was loaded. Please download complete "
+                           "distributive."),
+            Prompts::Icon::Error);
+        // The program ends here: no window is shown and no file is written.
+        StartupAborted = true;
+        return;
+    }
+    if (audio.outcome == AudioStartResult::NotLoaded) {
+        // Quorane still runs, without playback; nothing calls into the engine.
+        ShowErrorBox(
+            QStringLiteral("The audio engine %1 could not be loaded (%2). Quorane runs "
+                           "without playback")
+                .arg(ResolvePath(AppDir + QStringLiteral("Plugins/libbass.so")), audio.reason));
+    }
+
     LoadSettings();
 }
 
@@ -56,6 +80,7 @@ void TForm1::FormDestroy() {
     // file must not cost the user the station list, nor leave the engine
     // running while the program ends.
     Dispatch([&] { SaveSettings(); });
+    Dispatch([&] { StopAudio(); });
     Dispatch([&] {
         const bool untouched = Stations.Revision() == stationsRevisionAtStart_;
         if (!(stationFileUnread_ && untouched))

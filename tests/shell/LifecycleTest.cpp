@@ -5,6 +5,7 @@
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
 #include "platform/CodePage.h"
+#include "playback/Dynamic_Bass.h"
 #include "shell/Program.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
@@ -187,4 +188,57 @@ TEST_F(Lifecycle, GeometryComesBackAndAMaximisedWindowKeepsItsLastNormalPosition
     EXPECT_TRUE(geometry.contains("[Quorane]\nTop=40\nLeft=30\n")) << geometry.constData();
     EXPECT_TRUE(geometry.contains("WindowState=2")) << geometry.constData();
     RunOnce([](Program &p) { EXPECT_TRUE(p.Form1->isMaximized()); });
+}
+
+TEST_F(Lifecycle, StartsTheRealEngineAndReleasesItAtShutdown) {
+    TempAppFolder::Write(app.StationFile(), "");
+    RunOnce([](Program &) {
+        ASSERT_NE(AudioLibHandle, nullptr);
+        EXPECT_EQ(Bass.BASS_GetVersion() >> 16, 0x0204u);
+    });
+    EXPECT_EQ(AudioLibHandle, nullptr);
+    EXPECT_TRUE(Errors().isEmpty());
+}
+
+TEST_F(Lifecycle, WithoutTheEngineOneBoxSaysSoAndTheSettingsSurvive) {
+    app.RemoveEngine();
+    TempAppFolder::Write(app.StationFile(), "A\r\n");
+    const QByteArray settings =
+        "[Main]\nProxy=host:3128\nVolume=70\nSkinName=Winter2003 (internal)\n"
+        "[Favorites]\nFav1=http://one/\n";
+    TempAppFolder::Write(app.SettingsFile(), settings);
+    RunOnce([](Program &p) {
+        EXPECT_EQ(AudioLibHandle, nullptr);
+        EXPECT_EQ(p.Form1->sTrackBar1->value(), 70);
+    });
+    const auto errors = Errors();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].text.contains(app.EngineFile())) << errors[0].text.toStdString();
+    EXPECT_TRUE(errors[0].text.contains("without playback"));
+    const QByteArray after = TempAppFolder::Read(app.SettingsFile());
+    EXPECT_TRUE(after.contains("Proxy=host:3128\nVolume=70\n"));
+    EXPECT_TRUE(after.contains("Fav1=http://one/\n"));
+}
+
+TEST_F(Lifecycle, AnEngineOfAnotherVersionEndsTheProgramWithoutWritingAnything) {
+    app.InstallEngine(FAKE_ENGINE_V203);
+    TempAppFolder::Write(app.StationFile(), "\xEF\xBB\xBFA\nB");
+    TempAppFolder::Write(app.SettingsFile(), "[Main]\nVolume=7\n");
+    {
+        Program program;
+        EXPECT_TRUE(program.Aborted());
+        EXPECT_FALSE(program.Form1->isVisible());
+        program.Shutdown();
+    }
+    UnloadAudioLibrary(); // the process would have ended here
+    const auto shown = app.prompts.Messages();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].title, "Error");
+    EXPECT_EQ(
+        shown[0].text,
+        "An incorrect version of BASS.DLL was loaded. Please download complete distributive.");
+    EXPECT_EQ(shown[0].icon, Prompts::Icon::Error);
+    EXPECT_EQ(TempAppFolder::Read(app.StationFile()), QByteArray("\xEF\xBB\xBFA\nB"));
+    EXPECT_EQ(TempAppFolder::Read(app.SettingsFile()), QByteArray("[Main]\nVolume=7\n"));
+    EXPECT_FALSE(QFile::exists(app.GeometryFile()));
 }
