@@ -1,0 +1,189 @@
+// bench_engine: plays one live 128 kbit/s MP3 stream from a real Icecast on
+// 127.0.0.1 with Quorane's engine and with mpv, and prints the engine's
+// figures as ratios of mpv's: CPU time over 30 s of playing, peak memory
+// (VmHWM), and the time from opening the URL to the first decoded audio.
+//
+// Usage: bench_engine [seconds-of-playing (default 30)]
+// Both players run as child processes measured the same way from /proc;
+// the engine's child is this program started with --play URL.
+#include "ChildProcess.h"
+#include "bass.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+namespace {
+
+double msSince(Clock::time_point t) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
+}
+
+// Child mode: open, report the time to the first decoded audio, play until
+// terminated (or after `seconds`).
+int playWithEngine(const char *url, int seconds) {
+    if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
+        std::printf("ERROR=init %d\n", BASS_ErrorGetCode());
+        return 1;
+    }
+    auto t0 = Clock::now();
+    DWORD ch = BASS_StreamCreateURL(url, 0, 0, nullptr, nullptr);
+    double ms = msSince(t0);
+    if (!ch) {
+        std::printf("ERROR=open %d\n", BASS_ErrorGetCode());
+        return 1;
+    }
+    BASS_ChannelPlay(ch, FALSE);
+    std::printf("FIRST_AUDIO_MS=%.1f\n", ms);
+    std::fflush(stdout);
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    BASS_Free();
+    return 0;
+}
+
+struct Figures {
+    double firstAudioMs = -1;
+    double cpuMs = -1;
+    long peakKb = -1;
+};
+
+// Waits for the line that marks the first audio; returns its time in ms from
+// `start`, or -1.
+double waitForMarker(ChildProcess &p, const std::string &marker, Clock::time_point start,
+                     std::string *line = nullptr) {
+    std::string l;
+    while (p.readLine(l, Clock::now() + 30s)) {
+        if (l.find(marker) != std::string::npos) {
+            if (line)
+                *line = l;
+            return msSince(start);
+        }
+        if (l.rfind("ERROR=", 0) == 0) {
+            std::fprintf(stderr, "%s\n", l.c_str());
+            return -1;
+        }
+    }
+    return -1;
+}
+
+std::vector<std::string> mpvArgs(const std::string &url) {
+    return {"mpv", "--no-config", "--no-video", "--ao=null", "-v", url};
+}
+const char *kMpvMarker = "[ao/null] requested format"; // mpv opens its output on first audio
+
+// One measured run: first audio, then CPU and peak memory over `seconds`.
+Figures measure(bool engine, const std::string &self, const std::string &url, int seconds) {
+    Figures f;
+    auto start = Clock::now();
+    std::vector<std::string> argv =
+        engine ? std::vector<std::string>{self, "--play", url, std::to_string(seconds + 30)}
+               : mpvArgs(url);
+    ChildProcess p(argv, {"SDL_AUDIODRIVER=dummy"});
+    std::string line;
+    double marker = waitForMarker(p, engine ? "FIRST_AUDIO_MS=" : kMpvMarker, start, &line);
+    if (marker < 0)
+        return f;
+    f.firstAudioMs = engine ? std::atof(line.c_str() + line.find('=') + 1) : marker;
+    double cpu0 = p.cpuMs();
+    auto playing = Clock::now();
+    // Keep draining the child's output while it plays.
+    std::string ignored;
+    while (Clock::now() < playing + std::chrono::seconds(seconds))
+        p.readLine(ignored, std::min(playing + std::chrono::seconds(seconds), Clock::now() + 1s));
+    f.cpuMs = p.cpuMs() - cpu0;
+    f.peakKb = p.peakKb();
+    return f;
+}
+
+// Time to first audio alone, the median of a few short runs.
+double firstAudio(bool engine, const std::string &self, const std::string &url) {
+    std::vector<double> runs;
+    for (int i = 0; i < 5; ++i) {
+        auto start = Clock::now();
+        std::vector<std::string> argv =
+            engine ? std::vector<std::string>{self, "--play", url, "1"} : mpvArgs(url);
+        ChildProcess p(argv, {"SDL_AUDIODRIVER=dummy"});
+        std::string line;
+        double marker = waitForMarker(p, engine ? "FIRST_AUDIO_MS=" : kMpvMarker, start, &line);
+        if (marker < 0)
+            continue;
+        runs.push_back(engine ? std::atof(line.c_str() + line.find('=') + 1) : marker);
+    }
+    if (runs.empty())
+        return -1;
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
+}
+
+void report(const char *what, double engine, double mpv, const char *unit, double target) {
+    double ratio = mpv > 0 ? engine / mpv : -1;
+    std::printf("%-22s engine %9.1f %-3s  mpv %9.1f %-3s  ratio %.2f  (target <= %.1f: %s)\n", what,
+                engine, unit, mpv, unit, ratio, target, ratio <= target ? "met" : "MISSED");
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc >= 4 && std::string(argv[1]) == "--play")
+        return playWithEngine(argv[2], std::atoi(argv[3]));
+    int seconds = argc >= 2 ? std::atoi(argv[1]) : 30;
+    if (seconds <= 0)
+        seconds = 30;
+    if (access(QUORANE_ICECAST_SCRIPT, R_OK) != 0 || system("command -v mpv >/dev/null") != 0) {
+        std::fprintf(stderr, "needs %s and mpv\n", QUORANE_ICECAST_SCRIPT);
+        return 77;
+    }
+    std::string self = "/proc/self/exe";
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n > 0)
+        self.assign(path, static_cast<size_t>(n));
+
+    int lifetime = 2 * seconds + 120;
+    ChildProcess icecast({"bash", QUORANE_ICECAST_SCRIPT, "--seconds", std::to_string(lifetime),
+                          "--mount", "/x.mp3", "--name", "Quorane Bench", "--frequency", "1000"},
+                         {});
+    std::string url, line;
+    while (icecast.readLine(line, Clock::now() + 30s)) {
+        if (line.rfind("URL=", 0) == 0)
+            url = line.substr(4);
+        if (line.rfind("ERROR=", 0) == 0) {
+            std::fprintf(stderr, "icecast: %s\n", line.c_str());
+            return line.find("not installed") != std::string::npos ? 77 : 1;
+        }
+        if (line == "READY=1")
+            break;
+    }
+    if (url.empty()) {
+        std::fprintf(stderr, "icecast did not start\n");
+        return 1;
+    }
+    // Let Icecast collect a full burst, as a station that has been on air.
+    std::this_thread::sleep_for(5s);
+    std::printf("stream %s, %d s of playing per player\n", url.c_str(), seconds);
+    std::fflush(stdout);
+
+    Figures engine = measure(true, self, url, seconds);
+    Figures mpv = measure(false, self, url, seconds);
+    double engineFirst = firstAudio(true, self, url);
+    double mpvFirst = firstAudio(false, self, url);
+    if (engine.cpuMs < 0 || mpv.cpuMs < 0 || engineFirst < 0 || mpvFirst < 0) {
+        std::fprintf(stderr, "a player failed to start (engine %.0f, mpv %.0f)\n", engine.cpuMs,
+                     mpv.cpuMs);
+        return 1;
+    }
+    report("CPU time", engine.cpuMs, mpv.cpuMs, "ms", 0.6);
+    report("peak memory (VmHWM)", engine.peakKb / 1024.0, mpv.peakKb / 1024.0, "MiB", 0.6);
+    report("open to first audio", engineFirst, mpvFirst, "ms", 1.0);
+    std::printf("(first audio: median of 5 opens each; the engine from its open call, mpv from "
+                "process start to its audio output opening)\n");
+    return 0;
+}

@@ -1,0 +1,37 @@
+// A program the benchmark starts, with its output read line by line, and the
+// per-process figures compared: CPU time and peak memory from /proc.
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class ChildProcess {
+public:
+    // Starts argv[0] (searched in PATH) with stdout and stderr on one pipe.
+    // extraEnv entries ("NAME=value") are added to the environment.
+    ChildProcess(const std::vector<std::string> &argv, const std::vector<std::string> &extraEnv);
+    ~ChildProcess(); // SIGTERM, then reaps it (SIGKILL after 3 s)
+    ChildProcess(const ChildProcess &) = delete;
+    ChildProcess &operator=(const ChildProcess &) = delete;
+
+    bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
+    // The next output line, or false at the end of output or the deadline.
+    bool readLine(std::string &line, std::chrono::steady_clock::time_point deadline);
+    // Waits for the process to exit; returns its exit status or -1.
+    int wait(std::chrono::seconds limit);
+    void terminate();
+
+    // User + system CPU time so far, in milliseconds.
+    double cpuMs() const;
+    // Peak resident memory (VmHWM) in KiB.
+    long peakKb() const;
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string pending_;
+    bool reaped_ = false;
+};
