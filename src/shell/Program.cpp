@@ -14,6 +14,8 @@ Program::Program() {
         return;
     Form2 = new TForm2;
     Form3 = new TForm3;
+    Form1->Form2 = Form2;
+    Form1->Form3 = Form3;
 }
 
 Program::~Program() {

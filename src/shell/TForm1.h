@@ -23,8 +23,12 @@ class QPushButton;
 class QSlider;
 class QStatusBar;
 class QTableView;
+class ShortcutFilter;
 class SkinManager;
 class StationListModel;
+class StationListView;
+class TForm2;
+class TForm3;
 
 class TForm1 : public TFormINI {
     Q_OBJECT
@@ -94,10 +98,14 @@ public:
     std::array<QByteArray, 14> FavoriteUrls;
     SkinManager *sSkinManager1 = nullptr;
     StationListModel *Model = nullptr;
+    // The two dialogs, created by the program after this window and owned by
+    // it; set right after their creation, null until then.
+    TForm2 *Form2 = nullptr;
+    TForm3 *Form3 = nullptr;
 
     // ---- controls ----
     QMenuBar *MainMenu1 = nullptr;
-    QTableView *sListView1 = nullptr;
+    StationListView *sListView1 = nullptr;
     QFrame *sPanel3 = nullptr;
     std::array<QPushButton *, 14> sButton{};
     QGroupBox *sGroupBox1 = nullptr;
@@ -110,6 +118,9 @@ public:
     // ---- menus ----
     QMenu *PopupMenu1 = nullptr; // the tray menu
     QMenu *PopupMenu2 = nullptr; // the list menu
+    // The main menu's drop-downs and the submenus; "Skins" is never shown.
+    QMenu *File1 = nullptr, *List1 = nullptr, *Skins1 = nullptr, *Help1 = nullptr,
+          *Playfavorite1 = nullptr, *Settofavorite1 = nullptr, *N5 = nullptr;
     QAction *Settings1 = nullptr, *Exit1 = nullptr, *Addanewstation1 = nullptr,
             *Downloadlistfromserver1 = nullptr, *Loadlist1 = nullptr, *Savelist1 = nullptr,
             *Clearlist1 = nullptr, *Snow1 = nullptr, *Update1 = nullptr, *Onlinesupport1 = nullptr,
@@ -120,11 +131,25 @@ public:
             *Mute1 = nullptr;
     QAction *Quorane1 = nullptr, *Restore1 = nullptr, *Stop1 = nullptr, *Exit2 = nullptr;
 
+    // The top of the client area: the menu bar sits above it, and the layout's
+    // positions count from here.
+    int ClientTop() const;
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    // The search box's click and Enter.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void BuildLayout();
+    void BuildMenus();
+    void ConnectHandlers();
+    // Places the controls by their anchors for the current size.
+    void ArrangeControls();
+    // Lets menu shortcuts win over the focused control.
+    ShortcutFilter *shortcutFilter_ = nullptr;
     // What start-up learnt about the station file, so that a file that exists
     // but could not be read is not replaced at exit by a list the user never
     // changed.
