@@ -1,0 +1,172 @@
+// The station list at a million lines, in the real main window (offscreen):
+// - the time from a change of the search text to the selection, for a text
+//   only the last line holds and for one no line holds, against 50 ms;
+// - the time to draw a screenful of rows, against one 60 Hz frame;
+// - the memory the list takes, as a multiple of the file's size.
+// Each time is the median of several runs.
+#include "platform/AppPaths.h"
+#include "platform/Prompts.h"
+#include "platform/ScriptedPrompts.h"
+#include "shell/StationListView.h"
+#include "shell/TForm1.h"
+#include "stations/StationList.h"
+#include "stations/StationListModel.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int Lines = 1000000;
+constexpr double SearchBoundMs = 50.0;
+constexpr double FrameMs = 1000.0 / 60.0;
+constexpr int Runs = 7;
+
+long RssKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long value = 0;
+    while (status >> key) {
+        if (key == "VmRSS:") {
+            status >> value;
+            return value;
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return 0;
+}
+
+// Lines shaped like a real directory's: name, description, genre, country,
+// language, stream URL, homepage; about 120 characters each. Only the last
+// line holds "Zanzibar Lastlight".
+QByteArray MakeFile() {
+    static const char *genres[] = {"Jazz", "Rock", "Classical", "News", "Ambient", "Pop", "Talk"};
+    static const char *countries[] = {"France", "USA",    "Germany", "Japan",
+                                      "Brazil", "Canada", "Italy"};
+    static const char *languages[] = {"French",     "English", "German", "Japanese",
+                                      "Portuguese", "English", "Italian"};
+    QByteArray out;
+    out.reserve(qsizetype(Lines) * 125);
+    for (int i = 0; i < Lines; ++i) {
+        const int k = i % 7;
+        const QByteArray n = QByteArray::number(i);
+        const QByteArray name = i == Lines - 1 ? "Zanzibar Lastlight" : "Radio " + n;
+        out += name + "\tBest of " + genres[k] + " all day\t" + genres[k] + "\t" + countries[k] +
+               "\t" + languages[k] + "\thttp://s" + QByteArray::number(i % 977) +
+               ".example.net:8000/" + n + ".mp3\thttp://radio" + n + ".example/\r\n";
+    }
+    return out;
+}
+
+double MedianMs(const std::function<void()> &prepare, const std::function<void()> &work) {
+    std::vector<double> ms;
+    for (int r = 0; r < Runs; ++r) {
+        prepare();
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+void PrintTime(const char *what, double ms, double boundMs) {
+    std::printf("%-44s %9.2f ms   %6.3f x the %.1f ms bound\n", what, ms, ms / boundMs, boundMs);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    ScriptedPrompts prompts; // nothing may block: no engine in the folder
+    Prompts::Install(&prompts);
+
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("app/Data");
+    QDir(dir.path()).mkpath("config");
+    qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toLocal8Bit());
+    const QString stationFile = dir.path() + "/app/Data/stations.txt";
+    qint64 fileSize = 0;
+    {
+        const QByteArray bytes = MakeFile();
+        fileSize = bytes.size();
+        QFile f(stationFile);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size()) {
+            std::fprintf(stderr, "bench_list: cannot write %s\n", qPrintable(stationFile));
+            return 1;
+        }
+    }
+    std::printf("station file: %d lines, %.1f MB (%.0f bytes a line)\n", Lines, fileSize / 1e6,
+                double(fileSize) / Lines);
+
+    // The list alone, read as start-up reads it.
+    {
+        const long before = RssKiB();
+        StationList list;
+        list.LoadFromFile(stationFile);
+        const long after = RssKiB();
+        std::printf("%-44s %9.1f MB   %6.2f x the file size\n", "memory of the list (VmRSS delta)",
+                    (after - before) / 1024.0, (after - before) * 1024.0 / double(fileSize));
+    }
+
+    AppPaths::SetExecutableForTesting(dir.path() + "/app/Quorane");
+    TForm1 form;
+    form.resize(812, 423 + form.ClientTop());
+    form.show();
+    QApplication::processEvents();
+    if (form.Model->RowCount() != Lines) {
+        std::fprintf(stderr, "bench_list: the window shows %d rows, expected %d\n",
+                     form.Model->RowCount(), Lines);
+        return 1;
+    }
+
+    const auto reset = [&] {
+        form.sListView1->clearSelection();
+        form.sListView1->scrollToTop();
+        // Blocked, so that emptying the box does not count as a search.
+        form.sEdit1->blockSignals(true);
+        form.sEdit1->clear();
+        form.sEdit1->blockSignals(false);
+    };
+    const double last = MedianMs(reset, [&] { form.sEdit1->setText("Zanzibar Lastlight"); });
+    if (form.CurrentStation() != Lines - 1) {
+        std::fprintf(stderr, "bench_list: the search selected row %d\n", form.CurrentStation());
+        return 1;
+    }
+    PrintTime("search, text only in the last line", last, SearchBoundMs);
+    const double nowhere = MedianMs(reset, [&] { form.sEdit1->setText("Quagga Nowhere FM"); });
+    if (form.CurrentStation() != -1) {
+        std::fprintf(stderr, "bench_list: a text found nowhere selected a row\n");
+        return 1;
+    }
+    PrintTime("search, text in no line", nowhere, SearchBoundMs);
+
+    // A screenful: the rows the view shows at its laid-out size, drawn with
+    // every cell's texts taken out of the lines again.
+    form.sListView1->scrollTo(form.Model->index(Lines / 2, 0));
+    const int rowsShown =
+        form.sListView1->viewport()->height() / std::max(1, form.sListView1->rowHeight(Lines / 2));
+    QPixmap shot;
+    const double draw = MedianMs([] {}, [&] { shot = form.sListView1->grab(); });
+    char what[64];
+    std::snprintf(what, sizeof what, "draw a screenful (%d rows, %dx%d)", rowsShown,
+                  form.sListView1->width(), form.sListView1->height());
+    PrintTime(what, draw, FrameMs);
+    Prompts::Install(nullptr);
+    return 0;
+}
