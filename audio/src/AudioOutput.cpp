@@ -10,8 +10,9 @@
 namespace quorane::engine {
 
 int AudioOutput::open(int rate, bool silentOnly) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-        return BASS_ERROR_DRIVER;
+    // A driver named in SDL_AUDIODRIVER that does not exist makes the audio
+    // subsystem itself fail; the silent driver still serves.
+    subsystem_ = !silentOnly && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     SDL_AudioSpec want{};
     want.freq = rate;
     want.format = AUDIO_F32SYS;
@@ -23,7 +24,7 @@ int AudioOutput::open(int rate, bool silentOnly) {
     // SDL converts to whatever the device wants: the callback always sees
     // the format asked for here.
     SDL_AudioDeviceID dev = 0;
-    if (!silentOnly)
+    if (subsystem_)
         dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (dev == 0) {
         // No usable sound device (a headless machine): the silent driver
@@ -32,13 +33,21 @@ int AudioOutput::open(int rate, bool silentOnly) {
             dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     }
     if (dev == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        shutdownSdl();
         return BASS_ERROR_DRIVER;
     }
     device_ = dev;
     rate_ = rate;
     SDL_PauseAudioDevice(dev, 0);
     return BASS_OK;
+}
+
+void AudioOutput::shutdownSdl() {
+    if (subsystem_)
+        SDL_QuitSubSystem(SDL_INIT_AUDIO); // also ends a driver chosen afterwards
+    else
+        SDL_AudioQuit();
+    subsystem_ = false;
 }
 
 void AudioOutput::close() {
@@ -48,7 +57,7 @@ void AudioOutput::close() {
     device_ = 0;
     for (auto &slot : slots_)
         slot.store(nullptr);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    shutdownSdl();
 }
 
 bool AudioOutput::attach(Voice *voice) {

@@ -41,10 +41,13 @@ public:
 
 private:
     static void callback(void *self, uint8_t *stream, int len);
+    void shutdownSdl();
 
     static constexpr size_t kSlots = 64;
     uint32_t device_ = 0; // SDL device id; owned by the API thread under the engine lock
     int rate_ = 0;        // same
+    bool subsystem_ =
+        false; // SDL's audio subsystem was started (else only the silent driver); same
     // The streams being mixed: written by API calls, read by the callback.
     std::array<std::atomic<Voice *>, kSlots> slots_{};
     std::atomic<float> volume_{1.0f}; // output volume 0..1, read by the callback

@@ -111,4 +111,44 @@ TEST(OutputCapture, ToneReachesTheOutputAndVolumeScalesIt) {
     EXPECT_NEAR(pitch(samples, (levels.size() - 7) * win, win * 4), 440.0, 15.0);
 }
 
+// Without a usable sound device the engine still starts, on its silent
+// output, and streams run at real-time pace: the decoder keeps consuming.
+class SilentFallback : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(SilentFallback, StreamsStillPlayWithoutASoundDevice) {
+    IcyServer server;
+    server.addStream("/tone", radioMount("tone440.mp3", "audio/mpeg", false));
+    const char *old = std::getenv("SDL_AUDIODRIVER");
+    std::string saved = old ? old : "";
+    setenv("SDL_AUDIODRIVER", GetParam(), 1);
+    // The disk driver cannot open a file in a folder that does not exist.
+    setenv("SDL_DISKAUDIOFILE", "/nonexistent-quorane-dir/out.raw", 1);
+    {
+        EngineSession engine;
+        EXPECT_TRUE(engine.ok()) << BASS_ErrorGetCode();
+        if (engine.ok()) {
+            DWORD ch = BASS_StreamCreateURL(server.url("/tone").c_str(), 0, 0, nullptr, nullptr);
+            ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+            ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+            // 64 KiB of burst is 4 s of audio; playing 1 s of it needs the
+            // output to pull the decoded audio away.
+            QWORD consumed = BASS_StreamGetFilePosition(ch, BASS_FILEPOS_CURRENT);
+            EXPECT_TRUE(waitUntil(
+                [&] {
+                    return BASS_StreamGetFilePosition(ch, BASS_FILEPOS_CURRENT) >= consumed + 16000;
+                },
+                10s));
+            EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
+        }
+    }
+    unsetenv("SDL_DISKAUDIOFILE");
+    if (saved.empty())
+        unsetenv("SDL_AUDIODRIVER");
+    else
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, SilentFallback,
+                         ::testing::Values("quorane-no-such-driver", "disk"));
+
 } // namespace

@@ -66,6 +66,12 @@ TEST(StreamFailure, BadUrlsAndAnswersFailWithAnErrorCode) {
     }
     EXPECT_EQ(BASS_StreamCreateURL(nullptr, 0, 0, nullptr, nullptr), 0u);
 
+    // TLS spoken to a plain HTTP server: the handshake fails, nothing hangs.
+    std::string https = server.url("/missing");
+    https.replace(0, 4, "https");
+    EXPECT_EQ(open(https), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+
     EXPECT_EQ(open("http://127.0.0.1:" + std::to_string(closedPort()) + "/live"), 0u);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NONET);
 }

@@ -3,7 +3,9 @@
 // them.
 #include "EngineTestSupport.h"
 
+#include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -170,6 +172,90 @@ TEST_P(ChainedTitles, CommentsBecomeStreamTitles) {
     // The decoder carried on across every section boundary.
     EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
     BASS_StreamFree(ch);
+}
+
+// The download buffer holds about 5 s at the announced bitrate, never less
+// than 64 KiB; a download of known length is measured by that length.
+TEST(DownloadBuffer, SizedByBitrateOrLength) {
+    IcyServer server;
+    const std::vector<std::pair<std::string, QWORD>> rates = {
+        {"320", 200000}, {"", 80000}, {"32", 65536}, {"64", 65536}, {"192", 120000}};
+    for (size_t i = 0; i < rates.size(); ++i) {
+        StreamMount m = radioMount("tone440.mp3", "audio/mpeg", i % 2 == 0);
+        m.icyBr = rates[i].first;
+        server.addStream("/r" + std::to_string(i), m);
+    }
+    std::ifstream in(fixtureAudio("tone440.mp3"), std::ios::binary);
+    std::string song((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    server.addFile("/song.mp3", "audio/mpeg", song);
+
+    EngineSession engine;
+    for (size_t i = 0; i < rates.size(); ++i) {
+        DWORD ch = BASS_StreamCreateURL(server.url("/r" + std::to_string(i)).c_str(), 0, 0, nullptr,
+                                        nullptr);
+        ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+        EXPECT_EQ(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END), rates[i].second)
+            << "icy-br:" << rates[i].first;
+        EXPECT_EQ(BASS_StreamGetFilePosition(ch, 3), 0xFFFFFFFFFFFFFFFFull);
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+        BASS_StreamFree(ch);
+    }
+
+    // A whole file: downloaded completely, then played to its end.
+    DWORD ch = BASS_StreamCreateURL(server.url("/song.mp3").c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    EXPECT_EQ(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END), song.size());
+    EXPECT_TRUE(waitUntil(
+        [&] { return BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD) == song.size(); }, 10s));
+    BASS_StreamFree(ch);
+}
+
+// The download callback sees the raw body, metadata included; BASS_Free
+// releases every stream, and no notification follows it.
+TEST(StreamLifetime, FreeReleasesEveryStreamAndItsNotifications) {
+    IcyServer server;
+    StreamMount m = radioMount("tone440.mp3", "audio/mpeg", true);
+    m.metaint = 2048;
+    m.titles = {"One", "Two"};
+    m.titleEveryMs = 200;
+    m.bytesPerSecond = 64000;
+    server.addStream("/a", m);
+    server.addStream("/b", m);
+    std::atomic<uint64_t> raw{0};
+    auto counter = [](const void *, DWORD length, void *user) {
+        *static_cast<std::atomic<uint64_t> *>(user) += length;
+    };
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    DWORD a = BASS_StreamCreateURL(server.url("/a").c_str(), 0, 0, counter, &raw);
+    DWORD b = BASS_StreamCreateURL(server.url("/b").c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(a, 0u);
+    ASSERT_NE(b, 0u);
+    EXPECT_NE(a, b);
+    MetaRecorder ra, rb;
+    ra.attach(a);
+    rb.attach(b);
+    BASS_ChannelPlay(a, FALSE);
+    BASS_ChannelPlay(b, FALSE);
+    EXPECT_GE(ra.waitFor(2, 10s).size(), 2u);
+    EXPECT_GE(rb.waitFor(2, 10s).size(), 2u);
+    EXPECT_TRUE(BASS_Free());
+    // Metadata bytes came through the callback too.
+    EXPECT_GT(raw.load(), 0u);
+    size_t seenA = ra.blocks().size(), seenB = rb.blocks().size();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(ra.blocks().size(), seenA);
+    EXPECT_EQ(rb.blocks().size(), seenB);
+    for (DWORD h : {a, b}) {
+        EXPECT_EQ(BASS_ChannelIsActive(h), (DWORD)BASS_ACTIVE_STOPPED);
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    }
+    // Handles are never handed out twice, not even after a restart.
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    DWORD c = BASS_StreamCreateURL(server.url("/a").c_str(), 0, 0, nullptr, nullptr);
+    EXPECT_NE(c, 0u);
+    EXPECT_NE(c, a);
+    EXPECT_NE(c, b);
+    EXPECT_TRUE(BASS_Free());
 }
 
 INSTANTIATE_TEST_SUITE_P(Ogg, ChainedTitles, ::testing::Values("chained.ogg", "chained.opus"),
