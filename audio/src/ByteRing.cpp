@@ -38,7 +38,7 @@ bool ByteRing::write(const uint8_t *data, size_t len) {
             continue;
         }
         size_t n = std::min(free, len);
-        size_t pos = static_cast<size_t>(written_ % capacity_);
+        size_t pos = static_cast<size_t>(written_.load() % capacity_);
         size_t first = std::min(n, capacity_ - pos);
         std::memcpy(buf_.get() + pos, data, first);
         std::memcpy(buf_.get(), data + first, n - first);
@@ -62,7 +62,7 @@ long ByteRing::read(uint8_t *out, size_t len) {
     if (used == 0)
         return 0; // ended and drained
     size_t n = std::min(used, len);
-    size_t pos = static_cast<size_t>(read_ % capacity_);
+    size_t pos = static_cast<size_t>(read_.load() % capacity_);
     size_t first = std::min(n, capacity_ - pos);
     std::memcpy(out, buf_.get() + pos, first);
     std::memcpy(out + first, buf_.get(), n - first);
@@ -76,7 +76,7 @@ long ByteRing::peek(uint8_t *out, size_t len, int timeoutMs) {
     std::unique_lock lock(mutex_);
     readerWaiting_ = true;
     readable_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        return aborted_ || ended_ || (buf_ && usedLocked() >= std::min(len, capacity_));
+        return aborted_ || ended_ || (buf_ && usedLocked() >= std::min(len, capacity_.load()));
     });
     readerWaiting_ = false;
     if (aborted_)
@@ -85,7 +85,7 @@ long ByteRing::peek(uint8_t *out, size_t len, int timeoutMs) {
         return 0;
     size_t n = std::min(usedLocked(), len);
     for (size_t i = 0; i < n; ++i)
-        out[i] = buf_[(read_ + i) % capacity_];
+        out[i] = buf_[(read_.load() + i) % capacity_];
     return static_cast<long>(n);
 }
 
@@ -93,7 +93,7 @@ bool ByteRing::waitForEndOrFill(size_t len, int timeoutMs) {
     std::unique_lock lock(mutex_);
     readerWaiting_ = true;
     bool ok = readable_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        return aborted_ || ended_ || (buf_ && usedLocked() >= std::min(len, capacity_));
+        return aborted_ || ended_ || (buf_ && usedLocked() >= std::min(len, capacity_.load()));
     });
     readerWaiting_ = false;
     return ok && !aborted_;
@@ -118,18 +118,15 @@ void ByteRing::abort() {
 }
 
 uint64_t ByteRing::downloaded() const {
-    std::lock_guard lock(mutex_);
-    return written_;
+    return written_.load();
 }
 
 uint64_t ByteRing::consumed() const {
-    std::lock_guard lock(mutex_);
-    return read_;
+    return read_.load();
 }
 
 size_t ByteRing::capacity() const {
-    std::lock_guard lock(mutex_);
-    return capacity_;
+    return capacity_.load();
 }
 
 } // namespace quorane::engine

@@ -4,6 +4,7 @@
 // holds the server back), a reader that finds it empty waits.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -44,17 +45,19 @@ public:
     size_t capacity() const;
 
 private:
-    size_t usedLocked() const { return static_cast<size_t>(written_ - read_); }
+    size_t usedLocked() const { return static_cast<size_t>(written_.load() - read_.load()); }
 
     mutable std::mutex mutex_;
     std::condition_variable readable_; // reader waits here; writer signals
     std::condition_variable writable_; // writer waits here; reader signals
-    // All fields below are guarded by mutex_.
+    // All fields below are guarded by mutex_. The three counters are also
+    // atomic so that the position queries, which the player makes in a tight
+    // loop while it waits for the buffer, read them without the lock.
     std::unique_ptr<uint8_t[]> buf_;
-    size_t capacity_ = 0;
-    uint64_t written_ = 0;   // total bytes written (position of the write head)
-    uint64_t read_ = 0;      // total bytes read (position of the read head)
-    size_t writerNeeds_ = 0; // free space the waiting writer waits for, 0 = not waiting
+    std::atomic<size_t> capacity_{0};
+    std::atomic<uint64_t> written_{0}; // total bytes written (position of the write head)
+    std::atomic<uint64_t> read_{0};    // total bytes read (position of the read head)
+    size_t writerNeeds_ = 0;           // free space the waiting writer waits for, 0 = not waiting
     bool readerWaiting_ = false;
     bool ended_ = false;
     bool aborted_ = false;

@@ -32,10 +32,13 @@ inline constexpr size_t kMaxPlaylistBytes = 64 * 1024;
 inline constexpr size_t kPlaylistSniffBytes = 16;
 // Decoded audio kept ready per stream, in milliseconds of output.
 inline constexpr uint32_t kPcmBufferMs = 750;
+// Decoded audio prepared before playback starts: enough to start without a
+// gap, little enough that the download buffer fills fast.
+inline constexpr uint32_t kPrefillMs = 200;
 // Bytes FFmpeg may read to recognise a stream of unknown Content-Type.
 inline constexpr int kProbeBytes = 32 * 1024;
 // Chunk size of the reads FFmpeg makes from the download buffer.
-inline constexpr int kAvioChunk = 8 * 1024;
+inline constexpr int kAvioChunk = 4 * 1024;
 // Frames per output callback.
 inline constexpr uint16_t kOutputFrames = 2048;
 // How long a waiting download or decode thread sleeps at most before it looks

@@ -137,7 +137,7 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL /*restart*/) {
     auto stream = Engine::instance().find(handle);
     if (!stream)
         return fail<BOOL>(BASS_ERROR_HANDLE, FALSE);
-    stream->voice().playing = true;
+    stream->setPlaying(true);
     return ok<BOOL>(TRUE);
 }
 
@@ -145,7 +145,7 @@ BOOL BASS_ChannelStop(DWORD handle) {
     auto stream = Engine::instance().find(handle);
     if (!stream)
         return fail<BOOL>(BASS_ERROR_HANDLE, FALSE);
-    stream->voice().playing = false;
+    stream->setPlaying(false);
     return ok<BOOL>(TRUE);
 }
 

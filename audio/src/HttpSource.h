@@ -72,11 +72,11 @@ private:
     void settle(int error);
     static int errorFor(int curlCode);
 
-    Options options_;
-    ByteRing &ring_;
-    MetaCallback onMeta_;
-    std::thread thread_;
-    std::atomic<bool> aborted_{false};
+    const Options options_;            // fixed at construction
+    ByteRing &ring_;                   // the stream's download buffer (has its own lock)
+    const MetaCallback onMeta_;        // called on the download thread, no lock held
+    std::thread thread_;               // started and joined by the API thread
+    std::atomic<bool> aborted_{false}; // set by stop() on any thread, read by the download thread
     // Set by the download thread before its first curl call, read by stop().
     std::atomic<CURLM *> multi_{nullptr};
     std::mutex multiMutex_; // keeps the multi handle alive while stop() wakes it

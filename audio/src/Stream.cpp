@@ -110,9 +110,9 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
     // titles per stream keeps the notifications in order.
     if (answer.metaint <= 0)
         onComment = [raw](const std::string &block) { raw->publishMeta(block); };
-    stream->decoder_ =
-        std::make_unique<StreamDecoder>(stream->ring_, stream->voice_.pcm, request.outputRate,
-                                        answer.contentType, first, std::move(onComment));
+    stream->decoder_ = std::make_unique<StreamDecoder>(
+        stream->ring_, stream->voice_.pcm, stream->voice_.playing, request.outputRate,
+        answer.contentType, first, std::move(onComment));
     stream->decoder_->start();
     error = stream->decoder_->waitForFirstAudio(audioDeadline);
     if (error != BASS_OK) {
@@ -177,6 +177,12 @@ DWORD Stream::activity() {
         return BASS_ACTIVE_STALLED;
     }
     return BASS_ACTIVE_PLAYING;
+}
+
+void Stream::setPlaying(bool playing) {
+    voice_.playing = playing;
+    if (decoder_)
+        decoder_->wake();
 }
 
 void Stream::addMetaSync(DWORD sync, SYNCPROC *proc, void *user) {

@@ -54,6 +54,8 @@ public:
     bool filePosition(DWORD mode, QWORD &value) const;
     // BASS_ChannelGetTags; null when the stream has no such tags.
     const char *tags(DWORD kind);
+    // BASS_ChannelPlay / BASS_ChannelStop.
+    void setPlaying(bool playing);
     // BASS_ChannelIsActive.
     DWORD activity();
     // Registers a notification for every new metadata block.

@@ -16,10 +16,12 @@ extern "C" {
 
 namespace quorane::engine {
 
-StreamDecoder::StreamDecoder(ByteRing &in, PcmRing &out, int outRate, std::string contentType,
-                             std::string firstBytes, CommentCallback onComment)
-    : in_(in), out_(out), outRate_(outRate), contentType_(std::move(contentType)),
-      firstBytes_(std::move(firstBytes)), onComment_(std::move(onComment)) {}
+StreamDecoder::StreamDecoder(ByteRing &in, PcmRing &out, const std::atomic<bool> &playing,
+                             int outRate, std::string contentType, std::string firstBytes,
+                             CommentCallback onComment)
+    : in_(in), out_(out), playing_(playing), outRate_(outRate),
+      contentType_(std::move(contentType)), firstBytes_(std::move(firstBytes)),
+      onComment_(std::move(onComment)) {}
 
 StreamDecoder::~StreamDecoder() {
     stop();
@@ -137,11 +139,24 @@ int StreamDecoder::open() {
         format_ = nullptr; // freed by avformat_open_input on failure
         return aborted_ ? BASS_ERROR_UNKNOWN : BASS_ERROR_FORMAT;
     }
-    if (avformat_find_stream_info(format_, nullptr) < 0)
+    // A demuxer chosen from the Content-Type already knows the codec from its
+    // header; the decoder learns the rest from the first frame. Analysing the
+    // stream first would only delay the first sound.
+    bool known = forced && format_->nb_streams > 0 &&
+                 format_->streams[0]->codecpar->codec_id != AV_CODEC_ID_NONE;
+    if (!known && avformat_find_stream_info(format_, nullptr) < 0)
         return aborted_ ? BASS_ERROR_UNKNOWN : BASS_ERROR_FORMAT;
+    // Not av_find_best_stream: it passes over a stream whose rate is not known
+    // yet, which is the case here without the analysis.
     const AVCodec *decoder = nullptr;
-    streamIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
-    if (streamIndex_ < 0 || !decoder)
+    for (unsigned i = 0; i < format_->nb_streams && !decoder; ++i) {
+        const AVCodecParameters *par = format_->streams[i]->codecpar;
+        if (par->codec_type == AVMEDIA_TYPE_AUDIO)
+            decoder = avcodec_find_decoder(par->codec_id);
+        if (decoder)
+            streamIndex_ = static_cast<int>(i);
+    }
+    if (!decoder)
         return BASS_ERROR_FORMAT;
     codec_ = avcodec_alloc_context3(decoder);
     if (!codec_)
@@ -262,8 +277,14 @@ bool StreamDecoder::pushFrame(AVFrame *frame) {
 }
 
 bool StreamDecoder::writePcm(const float *frames, size_t count) {
+    const size_t prefill = static_cast<size_t>(outRate_) * kPrefillMs / 1000;
     while (count > 0 && !aborted_) {
-        size_t n = out_.write(frames, count);
+        // Until playback starts only a little is decoded ahead: what stays
+        // undecoded counts as buffered for the player's buffer wait.
+        bool playing = playing_.load();
+        size_t limit = playing ? out_.capacityFrames() : prefill;
+        size_t buffered = out_.availableFrames();
+        size_t n = buffered < limit ? out_.write(frames, std::min(count, limit - buffered)) : 0;
         frames += n * 2;
         count -= n;
         if (n > 0 && !gotAudio_) {
@@ -273,14 +294,24 @@ bool StreamDecoder::writePcm(const float *frames, size_t count) {
         if (count == 0)
             break;
         // Full: sleep until about a quarter of the buffer has played (the
-        // output callback takes no lock, so it cannot wake this thread).
-        size_t want = std::max(out_.capacityFrames() / 4, count);
-        size_t missing = want > out_.freeFrames() ? want - out_.freeFrames() : 0;
-        auto ms = std::clamp<long>(static_cast<long>(missing * 1000 / outRate_), 5, kIdlePollMs);
+        // output callback takes no lock, so it cannot wake this thread);
+        // before playback, until wake() says it started.
+        long ms = kIdlePollMs;
+        if (playing) {
+            size_t want = std::max(out_.capacityFrames() / 4, count);
+            size_t missing = want > out_.freeFrames() ? want - out_.freeFrames() : 0;
+            ms = std::clamp<long>(static_cast<long>(missing * 1000 / outRate_), 5, kIdlePollMs);
+        }
         std::unique_lock lock(mutex_);
-        wake_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return aborted_.load(); });
+        wake_.wait_for(lock, std::chrono::milliseconds(ms),
+                       [&] { return aborted_.load() || playing_.load() != playing; });
     }
     return true;
+}
+
+void StreamDecoder::wake() {
+    std::lock_guard lock(mutex_);
+    wake_.notify_all();
 }
 
 void StreamDecoder::checkComments(AVPacket *pkt) {

@@ -33,8 +33,10 @@ public:
 
     // contentType and firstBytes choose the demuxer; onComment may be empty
     // when the stream's titles come from ICY metadata instead.
-    StreamDecoder(ByteRing &in, PcmRing &out, int outRate, std::string contentType,
-                  std::string firstBytes, CommentCallback onComment);
+    // playing: whether the output plays this stream (decoding runs further
+    // ahead once it does).
+    StreamDecoder(ByteRing &in, PcmRing &out, const std::atomic<bool> &playing, int outRate,
+                  std::string contentType, std::string firstBytes, CommentCallback onComment);
     ~StreamDecoder();
     StreamDecoder(const StreamDecoder &) = delete;
     StreamDecoder &operator=(const StreamDecoder &) = delete;
@@ -46,6 +48,8 @@ public:
     // Stops the thread and joins it. The ByteRing must be aborted first (or
     // ended) so that a blocked read returns.
     void stop();
+    // Playback started or stopped: look at the PcmRing again now.
+    void wake();
     // True once the stream ended and every decoded frame is in the PcmRing.
     bool finished() const { return finished_; }
 
@@ -71,6 +75,7 @@ private:
 
     ByteRing &in_;
     PcmRing &out_;
+    const std::atomic<bool> &playing_; // written by API calls, read here
     const int outRate_;
     const std::string contentType_;
     const std::string firstBytes_;

@@ -44,6 +44,13 @@ TEST(StreamFailure, BadUrlsAndAnswersFailWithAnErrorCode) {
     server.addRedirect("/loop-a", "/loop-b");
     server.addRedirect("/loop-b", "/loop-a");
     server.addFile("/text", "text/html", "<html><body>Not a radio</body></html>");
+    // Labelled as audio, so the demuxer is chosen by type, but it is noise.
+    std::string noise(40000, '\0');
+    uint32_t x = 12345;
+    for (char &c : noise)
+        c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    for (const char *type : {"audio/mpeg", "audio/aac", "audio/ogg", "audio/flac"})
+        server.addFile(std::string("/noise/") + type, type, noise);
     EngineSession engine;
 
     EXPECT_EQ(open(server.url("/missing")), 0u);
@@ -58,6 +65,12 @@ TEST(StreamFailure, BadUrlsAndAnswersFailWithAnErrorCode) {
     EXPECT_EQ(open(server.url("/text")), 0u);
     int text = BASS_ErrorGetCode();
     EXPECT_TRUE(text == BASS_ERROR_FORMAT || text == BASS_ERROR_ENDED) << text;
+
+    for (const char *type : {"audio/mpeg", "audio/aac", "audio/ogg", "audio/flac"}) {
+        EXPECT_EQ(open(server.url(std::string("/noise/") + type)), 0u) << type;
+        int e = BASS_ErrorGetCode();
+        EXPECT_TRUE(e == BASS_ERROR_FORMAT || e == BASS_ERROR_ENDED) << type << " " << e;
+    }
 
     for (const char *url : {"ftp://127.0.0.1/radio.mp3", "/tmp/radio.mp3", "file:///tmp/a.mp3", "",
                             "127.0.0.1:8000/live"}) {
