@@ -76,8 +76,10 @@ private:
     };
 
     DWORD handle_ = 0; // set once by the API thread before any sync can exist
-    ByteRing ring_;
-    Voice voice_;
+    ByteRing ring_;    // download thread writes, decode thread reads; its own lock
+    Voice voice_;      // decode thread writes, output callback reads; lock-free
+    // Created and stopped by the API thread during open and shutdown only;
+    // fixed in between.
     std::unique_ptr<HttpSource> source_;
     std::unique_ptr<StreamDecoder> decoder_;
     long long contentLength_ = -1; // fixed after open
