@@ -258,6 +258,34 @@ TEST(StreamLifetime, FreeReleasesEveryStreamAndItsNotifications) {
     EXPECT_TRUE(BASS_Free());
 }
 
+// Station hopping: streams opened, notified and freed in quick succession,
+// with metadata arriving all the while (run under AddressSanitizer too).
+TEST(StreamLifetime, RapidStationChangesStayClean) {
+    IcyServer server;
+    StreamMount m = radioMount("tone440.mp3", "audio/mpeg", true);
+    m.metaint = 512;
+    m.titles = {"A", "B", "C"};
+    m.titleEveryMs = 20;
+    m.bytesPerSecond = 0; // as fast as possible: blocks all the time
+    server.addStream("/hop", m);
+    EngineSession engine;
+    MetaRecorder rec; // outlives every stream it is attached to
+    DWORD previous = 0;
+    for (int i = 0; i < 25; ++i) {
+        BASS_StreamFree(previous);
+        DWORD ch = BASS_StreamCreateURL(server.url("/hop").c_str(), 0, 0, nullptr, nullptr);
+        ASSERT_NE(ch, 0u) << "round " << i << " error " << BASS_ErrorGetCode();
+        EXPECT_GT(ch, previous);
+        rec.attach(ch);
+        EXPECT_NE(BASS_ChannelGetTags(ch, BASS_TAG_META), nullptr) << "round " << i;
+        BASS_ChannelPlay(ch, FALSE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(i % 5 * 10));
+        previous = ch;
+    }
+    EXPECT_TRUE(BASS_StreamFree(previous));
+    EXPECT_EQ(server.connections("/hop"), 25);
+}
+
 INSTANTIATE_TEST_SUITE_P(Ogg, ChainedTitles, ::testing::Values("chained.ogg", "chained.opus"),
                          [](const auto &info) {
                              return std::string(info.param).substr(8); // "ogg" / "opus"
