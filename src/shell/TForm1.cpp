@@ -114,6 +114,9 @@ void TForm1::BuildLayout() {
     columns->setSectionsClickable(true);
     columns->setSortIndicatorShown(false);
     columns->setHighlightSections(false);
+    // Captions start at the left as the rows' texts do, so a narrow column
+    // still shows the beginning of its caption.
+    columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columns->setStretchLastSection(false);
     columns->setMinimumSectionSize(20);
     const int columnWidths[StationListModel::ColumnCount] = {50, 200, 70, 70, 200, 50, 50, 50};

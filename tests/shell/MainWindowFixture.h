@@ -11,12 +11,6 @@
 #include <QItemSelectionModel>
 #include <QTest>
 #include <memory>
-#include <ostream>
-
-// Failures show QStrings as text.
-inline void PrintTo(const QString &text, std::ostream *os) {
-    *os << '"' << text.toStdString() << '"';
-}
 
 class MainWindowFixture : public ::testing::Test {
 protected:

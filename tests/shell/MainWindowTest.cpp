@@ -3,6 +3,9 @@
 // shell's own commands.
 #include "MainWindowFixture.h"
 
+#include "online/ui/TForm2.h"
+#include "online/ui/TForm3.h"
+#include "shell/Program.h"
 #include "shell/SkinManager.h"
 
 #include <QAction>
@@ -16,6 +19,8 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStatusBar>
+#include <QTimer>
+#include <functional>
 
 namespace {
 
@@ -280,4 +285,53 @@ TEST_F(MainWindow, SetToFavoriteStoresTheLowestSelectedStationsUrl) {
     EXPECT_EQ(form->FavoriteUrls[3], "kept");
     ASSERT_EQ(Errors().size(), 1);
     EXPECT_EQ(Errors()[0].text, "List index out of bounds (-1)");
+}
+
+// The dialogs belong to the program, which hands them to the main window.
+TEST(MainWindowDialogs, CommandsOpenTheProgramsDialogsModally) {
+    TempAppFolder app;
+    QApplication::setQuitOnLastWindowClosed(false);
+    Program program;
+    ASSERT_FALSE(program.Aborted());
+    TForm1 *form = program.Form1;
+    ASSERT_EQ(form->Form2, program.Form2);
+    ASSERT_EQ(form->Form3, program.Form3);
+    form->show();
+    form->activateWindow();
+    QApplication::setActiveWindow(form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+
+    // Each command returns once its dialog is hidden again. A timer, run by
+    // the dialog's own loop, records what is open and closes it; it keeps
+    // looking, because a key click runs the loop before the key goes down.
+    QStringList opened;
+    const auto openAndClose = [&](const std::function<void()> &command) {
+        QTimer closer;
+        closer.setInterval(0);
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            for (TFormINI *dialog :
+                 {static_cast<TFormINI *>(program.Form2), static_cast<TFormINI *>(program.Form3)}) {
+                if (dialog->isVisible() && dialog->isModal()) {
+                    opened.append(dialog->windowTitle());
+                    dialog->hide();
+                }
+            }
+        });
+        closer.start();
+        command();
+    };
+    openAndClose([&] { form->Settings1->trigger(); });
+    openAndClose([&] { form->Addanewstation1->trigger(); });
+    openAndClose([&] { form->Addanewstation2->trigger(); });
+    // The keys, once the window manager has given the main window back its
+    // activation.
+    for (Qt::Key key : {Qt::Key_N, Qt::Key_P}) {
+        QApplication::setActiveWindow(form);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+        openAndClose([&] { QTest::keyClick(form->windowHandle(), key, Qt::ControlModifier); });
+    }
+    EXPECT_EQ(opened.join(", "), "Proxy settings, Add a new station, Add a new station, "
+                                 "Add a new station, Proxy settings");
+    form->close();
+    program.Shutdown();
 }
