@@ -4,6 +4,7 @@
 // playback ones in TForm1Playback.cpp, start-up and shutdown in
 // TForm1Lifecycle.cpp.
 #include "shell/TForm1.h"
+#include "playback/StreamTitle.h"
 
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
@@ -66,7 +67,10 @@ TForm1::TForm1(QWidget *parent) : TFormINI(parent) {
     Dispatch([&] { FormCreate(); });
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // Titles still queued from the engine must not reach a window that is gone.
+    SetTitleView(nullptr);
+}
 
 int TForm1::ClientTop() const {
     return MainMenu1 ? MainMenu1->sizeHint().height() : 0;

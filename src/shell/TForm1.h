@@ -5,6 +5,7 @@
 // station list, the favourites and the skin manager, and runs the program's
 // start-up (FormCreate) and its part of the shutdown (FormDestroy).
 // Everything here belongs to the UI thread.
+#include "playback/PlayerView.h"
 #include "shell/TFormINI.h"
 #include "stations/StationList.h"
 
@@ -30,7 +31,7 @@ class StationListView;
 class TForm2;
 class TForm3;
 
-class TForm1 : public TFormINI {
+class TForm1 : public TFormINI, public PlayerView {
     Q_OBJECT
 public:
     explicit TForm1(QWidget *parent = nullptr);
@@ -89,8 +90,14 @@ public:
     void Update1Click();
 
     // ---- status bar ----
-    void SetStatusPanel(int index, const QString &text);
+    void SetStatusPanel(int index, const QString &text) override;
     QString StatusPanel(int index) const;
+
+    // ---- what the player shows (the now-playing panel, captions) ----
+    void SetNowPlaying(const QString &text) override;
+    QString NowPlaying() const override;
+    void SetTitles(const QString &title) override;
+    void ProcessPendingEvents() override;
 
     // ---- data ----
     StationList Stations;

@@ -7,6 +7,8 @@
 #include "platform/PathResolver.h"
 #include "platform/Prompts.h"
 #include "playback/AudioStartup.h"
+#include "playback/PlaybackState.h"
+#include "playback/StreamTitle.h"
 #include "shell/Dispatch.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
@@ -37,6 +39,7 @@ std::array<DWORD, 17> PluginHandles{};
 
 void TForm1::FormCreate() {
     LoadControlWord();
+    SetTitleView(this);
     AppDir = AppPaths::ExecutableDir();
     sSkinManager1->SetSkinDirectory(AppDir + QStringLiteral("Skins/"));
 
@@ -80,7 +83,10 @@ void TForm1::FormDestroy() {
     // file must not cost the user the station list, nor leave the engine
     // running while the program ends.
     Dispatch([&] { SaveSettings(); });
-    Dispatch([&] { StopAudio(); });
+    Dispatch([&] {
+        StopAudio();
+        Channel = 0;
+    });
     Dispatch([&] {
         const bool untouched = Stations.Revision() == stationsRevisionAtStart_;
         if (!(stationFileUnread_ && untouched))

@@ -2,23 +2,47 @@
 // volume slider and its two shortcuts, and the favourite slots; also the two
 // list-server commands of the menus.
 #include "platform/CodePage.h"
+#include "playback/PlaybackState.h"
+#include "playback/StreamPlayer.h"
+#include "shell/Dispatch.h"
 #include "shell/TForm1.h"
 #include "stations/StationLine.h"
+#include "stations/StationListModel.h"
 
+#include <QCoreApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QSlider>
 
+namespace {
+// The row texts the list shows: sub-item 0 the station name, 3 the URL.
+constexpr int NameColumn = 1, UrlColumn = 4;
+} // namespace
+
 void TForm1::sListView1DblClick() {
-    // Plays the current station through PlayUrl, with "Connecting to ..." in
-    // status panel 0 while it opens.
+    const int row = CurrentStation();
+    if (row < 0)
+        return; // no station chosen: there is nothing to play
+    CurrentUrl = CodePage::ToAnsi(Model->Text(row, UrlColumn));
+    SetStatusPanel(0, QStringLiteral("Connecting to ") + Model->Text(row, NameColumn) +
+                          QStringLiteral("..."));
+    ProcessPendingEvents();
+    PlayUrl(CurrentUrl, *this);
+    // The events processed above may have changed the list or the selection.
+    const int again = CurrentStation();
+    if (again < 0)
+        return;
+    const QString name = Model->Text(again, NameColumn);
+    SetStatusPanel(0, name);
+    SetNowPlaying(name);
 }
 
 void TForm1::Stop1Click() {
-    // Stops and releases the stream that is playing.
+    StopStream();
 }
 
 void TForm1::sTrackBar1Change() {
-    // Hands the slider's position to the audio engine as the output volume.
+    SetOutputVolume(sTrackBar1->value());
 }
 
 void TForm1::Mute1Click() {
@@ -37,8 +61,9 @@ void TForm1::SetFavoriteClick(int slot) {
         CodePage::ToAnsi(ExtractField(QLatin1Char('\t'), line, StationField::Url));
 }
 
-void TForm1::FavoriteButtonClick(int) {
-    // Plays the slot's URL through PlayUrl.
+void TForm1::FavoriteButtonClick(int slot) {
+    CurrentUrl = FavoriteUrls.at(slot - 1);
+    PlayUrl(FavoriteUrls.at(slot - 1), *this);
 }
 
 void TForm1::PlayFavoriteClick(int slot) {
@@ -52,4 +77,21 @@ void TForm1::Downloadlistfromserver1Click() {
 
 void TForm1::Update1Click() {
     // Asks the list server whether a newer version exists.
+}
+
+void TForm1::SetNowPlaying(const QString &text) {
+    sPanel1->setText(text);
+}
+
+QString TForm1::NowPlaying() const {
+    return sPanel1->text();
+}
+
+void TForm1::SetTitles(const QString &title) {
+    SetApplicationTitle(title);
+    setWindowTitle(title);
+}
+
+void TForm1::ProcessPendingEvents() {
+    QCoreApplication::processEvents();
 }
