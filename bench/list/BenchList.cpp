@@ -12,6 +12,8 @@
 #include "stations/StationList.h"
 #include "stations/StationListModel.h"
 
+#include "common/ProcStatus.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -33,20 +35,6 @@ constexpr int Lines = 1000000;
 constexpr double SearchBoundMs = 50.0;
 constexpr double FrameMs = 1000.0 / 60.0;
 constexpr int Runs = 7;
-
-long RssKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long value = 0;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            status >> value;
-            return value;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
-}
 
 // Lines shaped like a real directory's: name, description, genre, country,
 // language, stream URL, homepage; about 120 characters each. Only the last

@@ -5,6 +5,8 @@
 #include "stations/StationList.h"
 #include "stations/StationListModel.h"
 
+#include "common/ProcStatus.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,20 +18,6 @@
 #include <vector>
 
 namespace {
-
-long RssKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long value = 0;
-    while (status >> key) {
-        if (key == "VmRSS:") {
-            status >> value;
-            return value;
-        }
-        status.ignore(1 << 16, '\n');
-    }
-    return 0;
-}
 
 QByteArray MakeFile(int lines) {
     static const char *genres[] = {"Jazz", "Rock", "Classical", "News", "Ambient", "Pop"};

@@ -26,3 +26,11 @@ QList<ScriptedPrompts::Shown> ScriptedPrompts::Messages() const {
             out.append(s);
     return out;
 }
+
+QList<ScriptedPrompts::Shown> ScriptedPrompts::ErrorBoxes() const {
+    QList<Shown> out;
+    for (const Shown &s : shown)
+        if (s.kind == "message" && s.icon == Icon::Error)
+            out.append(s);
+    return out;
+}

@@ -32,6 +32,8 @@ public:
 
     // The error and information boxes shown so far.
     QList<Shown> Messages() const;
+    // The error boxes alone.
+    QList<Shown> ErrorBoxes() const;
 
 private:
     QList<bool> answers_;

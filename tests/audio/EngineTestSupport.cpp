@@ -1,5 +1,10 @@
 #include "EngineTestSupport.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <thread>
 
 namespace quorane::test {
@@ -71,6 +76,18 @@ std::string titleOf(const std::string &block) {
     if (b == std::string::npos || e == std::string::npos)
         return "";
     return block.substr(b + key.size(), e - b - key.size());
+}
+
+uint16_t closedPort() {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    close(fd);
+    return ntohs(a.sin_port);
 }
 
 } // namespace quorane::test

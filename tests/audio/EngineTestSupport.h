@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -49,6 +50,8 @@ std::vector<std::string> tagLines(const char *tags);
 bool waitUntil(const std::function<bool()> &pred, std::chrono::milliseconds limit);
 // A typical radio mount of the given sample, Shoutcast- or Icecast-style.
 StreamMount radioMount(const std::string &sample, const std::string &contentType, bool shoutcast);
+// A port on 127.0.0.1 that was free a moment ago: nobody listens there.
+uint16_t closedPort();
 // The title inside a "StreamTitle='...';" block ("" when there is none).
 std::string titleOf(const std::string &block);
 

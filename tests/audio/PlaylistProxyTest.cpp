@@ -108,15 +108,7 @@ TEST(Redirects, FollowedToTheStreamWhoseHeadersAreReported) {
 class TinyProxy {
 public:
     TinyProxy() {
-        int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-        close(fd);
-        port_ = ntohs(a.sin_port);
+        port_ = closedPort();
         conf_ = "/tmp/quorane-tinyproxy-" + std::to_string(getpid()) + ".conf";
         std::ofstream(conf_) << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\n"
                              << "MaxClients 8\nAllow 127.0.0.1\nLogLevel Critical\n";
@@ -195,16 +187,7 @@ TEST(Proxy, UnreachableProxyFailsTheOpen) {
     IcyServer server;
     server.addStream("/live", radioMount("tone440.mp3", "audio/mpeg", false));
     EngineSession engine;
-    // A port that was free a moment ago: nobody listens there.
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    close(fd);
-    std::string setting = "127.0.0.1:" + std::to_string(ntohs(a.sin_port));
+    std::string setting = "127.0.0.1:" + std::to_string(closedPort());
     ASSERT_TRUE(BASS_SetConfigPtr(BASS_CONFIG_NET_PROXY, setting.c_str()));
     EXPECT_EQ(open(server.url("/live")), 0u);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NONET);

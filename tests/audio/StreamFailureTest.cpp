@@ -19,19 +19,6 @@ DWORD open(const std::string &url) {
     return BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
 }
 
-// A port on 127.0.0.1 that nobody listens on.
-uint16_t closedPort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
 // Runs fn on another thread and reports whether it finished within limit.
 bool finishesWithin(const std::function<void()> &fn, std::chrono::seconds limit) {
     auto f = std::async(std::launch::async, fn);

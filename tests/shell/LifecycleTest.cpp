@@ -46,13 +46,7 @@ struct Lifecycle : ::testing::Test {
         program.Form1->close();
         program.Shutdown();
     }
-    QList<ScriptedPrompts::Shown> Errors() const {
-        QList<ScriptedPrompts::Shown> out;
-        for (const auto &m : app.prompts.Messages())
-            if (m.icon == Prompts::Icon::Error)
-                out.append(m);
-        return out;
-    }
+    QList<ScriptedPrompts::Shown> Errors() const { return app.prompts.ErrorBoxes(); }
 };
 
 } // namespace

@@ -51,13 +51,7 @@ protected:
                 form->Model->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     QStringList Lines() const { return form->Stations.Lines(); }
-    QList<ScriptedPrompts::Shown> Errors() const {
-        QList<ScriptedPrompts::Shown> out;
-        for (const auto &m : app.prompts.Messages())
-            if (m.icon == Prompts::Icon::Error)
-                out.append(m);
-        return out;
-    }
+    QList<ScriptedPrompts::Shown> Errors() const { return app.prompts.ErrorBoxes(); }
 
     TempAppFolder app;
     std::unique_ptr<TForm1> form;
