@@ -1,6 +1,5 @@
 // The main window's playback commands: play the current station, stop, the
-// volume slider and its two shortcuts, and the favourite slots; also the two
-// list-server commands of the menus.
+// volume slider and its two shortcuts, and the favourite slots.
 #include "platform/CodePage.h"
 #include "playback/PlaybackState.h"
 #include "playback/StreamPlayer.h"
@@ -69,14 +68,6 @@ void TForm1::FavoriteButtonClick(int slot) {
 void TForm1::PlayFavoriteClick(int slot) {
     // Exactly what a click on the slot's button does.
     sButton.at(slot - 1)->click();
-}
-
-void TForm1::Downloadlistfromserver1Click() {
-    // Replaces the station file and the list with the list server's list.
-}
-
-void TForm1::Update1Click() {
-    // Asks the list server whether a newer version exists.
 }
 
 void TForm1::SetNowPlaying(const QString &text) {
