@@ -1,21 +1,88 @@
 #include "online/ui/TForm2.h"
 
+#include "online/ProxySetting.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "shell/Dispatch.h"
 
+#include <QFontDatabase>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+const QString MainSection = QStringLiteral("Main");
+const QString ProxyKey = QStringLiteral("Proxy");
+
+// Tahoma 8 where the desktop has it, else its ordinary sans-serif at 8.
+QFont DialogFont() {
+    const QString family = QFontDatabase::hasFamily(QStringLiteral("Tahoma"))
+                               ? QStringLiteral("Tahoma")
+                               : QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+    return QFont(family, 8);
+}
+
+} // namespace
+
 TForm2::TForm2(QWidget *parent) : TFormINI(parent) {
+    // A fixed single border with the close box only: nothing to minimise or
+    // maximise on a dialog of one line.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setWindowTitle(QStringLiteral("Proxy settings"));
+    setFont(DialogFont());
     setFixedSize(332, 107);
+
+    sGroupBox1 = new QGroupBox(QStringLiteral(" [login:password]@proxy:port "), this);
+    sGroupBox1->setGeometry(8, 8, 313, 89);
+
+    ProxyPort = new QLineEdit(sGroupBox1);
+    ProxyPort->setGeometry(16, 24, 281, 21);
+
+    sButton1 = new QPushButton(QStringLiteral("Ok"), sGroupBox1);
+    sButton1->setGeometry(224, 53, 73, 25);
+    sButton1->setDefault(true);
+
+    setTabOrder(ProxyPort, sButton1);
+
+    connect(sButton1, &QPushButton::clicked, this, [this] { Dispatch([&] { sButton1Click(); }); });
+
     Dispatch([&] { FormCreate(); });
+    // Connected only now: the creation hands the stored text over itself.
+    // From here on every change, typed, pasted or deleted, is applied.
+    connect(ProxyPort, &QLineEdit::textChanged, this,
+            [this] { Dispatch([&] { ProxyPortChange(); }); });
 }
 
 void TForm2::FormCreate() {
-    ProxyText = IniFile(AppPaths::SettingsFile())
-                    .ReadString(QStringLiteral("Main"), QStringLiteral("Proxy"), QString());
+    const IniFile settings(AppPaths::SettingsFile());
+    ProxyPort->setText(settings.ReadString(MainSection, ProxyKey, QString()));
+    ApplyProxy(ProxyPort->text());
 }
 
 void TForm2::FormDestroy() {
-    IniFile(AppPaths::SettingsFile())
-        .WriteString(QStringLiteral("Main"), QStringLiteral("Proxy"), ProxyText);
+    IniFile settings(AppPaths::SettingsFile());
+    settings.WriteString(MainSection, ProxyKey, ProxyPort->text());
+}
+
+void TForm2::ProxyPortChange() {
+    ApplyProxy(ProxyPort->text());
+}
+
+void TForm2::sButton1Click() {
+    close();
+}
+
+void TForm2::keyPressEvent(QKeyEvent *event) {
+    if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            // Only a key the focused control left alone gets here; the
+            // button itself handles Enter while it has the focus.
+            sButton1->click();
+            return;
+        }
+    }
+    TFormINI::keyPressEvent(event);
 }
