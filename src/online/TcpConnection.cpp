@@ -1,0 +1,254 @@
+#include "online/TcpConnection.h"
+
+#include "online/NetLimits.h"
+#include "platform/QuoraneError.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+[[noreturn]] void Fail(int number) {
+    throw QuoraneError(TcpConnection::SocketErrorText(number));
+}
+
+// Milliseconds to wait now: the smaller of `limitMs` and what is left of
+// the deadline; 0 when the deadline has passed.
+int WaitMs(int limitMs, TcpConnection::Deadline deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0)
+        return 0;
+    return int(std::min<long long>(left, limitMs));
+}
+
+// Waits for `events` on fd; false when the wait ran out.
+bool WaitFor(int fd, short events, int ms) {
+    const auto until = Clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const int left = int(std::max<long long>(
+            0,
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count()));
+        const int ready = ::poll(&p, 1, left);
+        if (ready > 0)
+            return true;
+        if (ready == 0)
+            return false;
+        if (errno != EINTR)
+            Fail(errno);
+    }
+}
+
+} // namespace
+
+QString TcpConnection::SocketErrorText(int number) {
+    QString reason;
+    switch (number) {
+    case ECONNREFUSED:
+        reason = QStringLiteral("Connection refused.");
+        break;
+    case ETIMEDOUT:
+        reason = QStringLiteral("Connection timed out.");
+        break;
+    case ENETUNREACH:
+        reason = QStringLiteral("Network is unreachable.");
+        break;
+    case EHOSTUNREACH:
+        reason = QStringLiteral("No route to host.");
+        break;
+    case ECONNRESET:
+    case EPIPE:
+        reason = QStringLiteral("Connection reset by peer.");
+        break;
+    default:
+        reason = QString::fromLocal8Bit(std::strerror(number)) + QLatin1Char('.');
+        break;
+    }
+    return QStringLiteral("Socket Error # %1\r\n%2").arg(number).arg(reason);
+}
+
+TcpConnection::~TcpConnection() {
+    Close();
+}
+
+void TcpConnection::Close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    buffer_.clear();
+    consumed_ = 0;
+}
+
+void TcpConnection::TimeOut() {
+    Close();
+    timedOut_ = true;
+    throw QuoraneError(QStringLiteral("Read timed out."));
+}
+
+void TcpConnection::Open(const QString &host, int port, int connectTimeoutMs, Deadline deadline) {
+    Close();
+    timedOut_ = false;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    const QByteArray name = host.toUtf8();
+    const int lookup = ::getaddrinfo(name.constData(), nullptr, &hints, &found);
+    if (lookup != 0 || !found) {
+        if (lookup == EAI_SYSTEM)
+            Fail(errno);
+        // The resolver's own number for a name that does not exist.
+        throw QuoraneError(
+            QStringLiteral("Socket Error # %1\r\nHost not found.").arg(HOST_NOT_FOUND));
+    }
+    sockaddr_in addr{};
+    std::memcpy(&addr, found->ai_addr, sizeof addr);
+    ::freeaddrinfo(found);
+    addr.sin_port = htons(quint16(port));
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        Fail(errno);
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0) {
+        const int err = errno;
+        if (err != EINPROGRESS) {
+            ::close(fd);
+            Fail(err);
+        }
+        bool ready = false;
+        try {
+            ready = WaitFor(fd, POLLOUT, WaitMs(connectTimeoutMs, deadline));
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+        int soError = 0;
+        socklen_t len = sizeof soError;
+        if (ready && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
+            soError = errno;
+        if (!ready || soError != 0) {
+            ::close(fd);
+            timedOut_ = !ready;
+            Fail(ready ? soError : ETIMEDOUT);
+        }
+    }
+    fd_ = fd;
+    host_ = host;
+    port_ = port;
+}
+
+bool TcpConnection::PeerGone() {
+    if (fd_ < 0)
+        return true;
+    if (consumed_ < buffer_.size())
+        return true;
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = ::poll(&p, 1, 0);
+    // Readable while idle means an end of stream, an error, or bytes nobody
+    // asked for: in every case the connection cannot be trusted again.
+    return ready != 0;
+}
+
+void TcpConnection::SendAll(const QByteArray &bytes, Deadline deadline) {
+    const int limit = readTimeoutMs > 0 ? readTimeoutMs : NetLimits::ReadTimeoutMs;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::send(fd_, bytes.constData() + done, size_t(bytes.size() - done), MSG_NOSIGNAL);
+        if (n >= 0) {
+            done += n;
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            const int err = errno;
+            Close();
+            Fail(err);
+        }
+        if (!WaitFor(fd_, POLLOUT, WaitMs(limit, deadline))) {
+            TimeOut();
+        }
+    }
+}
+
+bool TcpConnection::Fill(Deadline deadline) {
+    if (consumed_ > 0 && consumed_ == buffer_.size()) {
+        buffer_.clear();
+        consumed_ = 0;
+    }
+    const int limit = readTimeoutMs > 0 ? readTimeoutMs : NetLimits::ReadTimeoutMs;
+    char chunk[16384];
+    for (;;) {
+        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n > 0) {
+            buffer_.append(chunk, n);
+            return true;
+        }
+        if (n == 0)
+            return false;
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            const int err = errno;
+            Close();
+            Fail(err);
+        }
+        if (!WaitFor(fd_, POLLIN, WaitMs(limit, deadline))) {
+            TimeOut();
+        }
+    }
+}
+
+bool TcpConnection::ReadLine(QByteArray &line, Deadline deadline) {
+    line.clear();
+    for (;;) {
+        const qsizetype lf = buffer_.indexOf('\n', consumed_);
+        if (lf >= 0) {
+            line = buffer_.mid(consumed_, lf - consumed_);
+            consumed_ = lf + 1;
+            if (line.endsWith('\r'))
+                line.chop(1);
+            return true;
+        }
+        if (buffer_.size() - consumed_ > NetLimits::MaxLineBytes)
+            throw QuoraneError(QStringLiteral("The server's answer is not valid HTTP."));
+        if (!Fill(deadline)) {
+            line = buffer_.mid(consumed_);
+            consumed_ = buffer_.size();
+            return !line.isEmpty();
+        }
+    }
+}
+
+void TcpConnection::Read(QByteArray &out, qint64 n, Deadline deadline) {
+    while (n > 0) {
+        if (consumed_ == buffer_.size() && !Fill(deadline))
+            return;
+        const qsizetype take = qsizetype(std::min<qint64>(n, buffer_.size() - consumed_));
+        out.append(buffer_.constData() + consumed_, take);
+        consumed_ += take;
+        n -= take;
+    }
+}
+
+void TcpConnection::ReadToEnd(QByteArray &out, Deadline deadline) {
+    for (;;) {
+        if (consumed_ == buffer_.size() && !Fill(deadline))
+            return;
+        out.append(buffer_.constData() + consumed_, buffer_.size() - consumed_);
+        consumed_ = buffer_.size();
+        if (out.size() > NetLimits::MaxBodyBytes)
+            throw QuoraneError(QStringLiteral("The server's answer is too large."));
+    }
+}

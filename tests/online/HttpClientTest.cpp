@@ -1,0 +1,334 @@
+// The list-server client against a list server of our own on 127.0.0.1:
+// the exact bytes of its requests, the form encoding, connection reuse,
+// cookies, how answers become text, and the message of every failure.
+#include "ListServer.h"
+#include "online/HttpForm.h"
+#include "online/TIdHTTP.h"
+#include "platform/QuoraneError.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using quorane::test::ListAnswer;
+using quorane::test::ListServer;
+
+namespace {
+
+// A port on 127.0.0.1 where nothing listens.
+int ClosedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+// The message of the failure `request` raises; empty when it succeeds.
+template <class F> QString Failure(F &&request) {
+    try {
+        request();
+    } catch (const QuoraneError &e) {
+        return e.message();
+    }
+    return QString();
+}
+
+struct HttpClient : ::testing::Test {
+    ListServer server;
+    TIdHTTP http;
+    QString Url(const char *path) const {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(server.port()).arg(QLatin1String(path));
+    }
+    std::string Host() const { return "127.0.0.1:" + std::to_string(server.port()); }
+    ListAnswer Text(const std::string &body) {
+        ListAnswer a;
+        a.body = body;
+        return a;
+    }
+};
+
+} // namespace
+
+TEST_F(HttpClient, GetSendsTheFixedHeadersInOrderAndNothingMore) {
+    server.answer("/quorane/stations.txt", Text("A\tB\r\n"));
+    EXPECT_EQ(http.Get(Url("/quorane/stations.txt")), "A\tB\r\n");
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].bytes, "GET /quorane/stations.txt HTTP/1.1\r\n"
+                                 "Host: " +
+                                     Host() +
+                                     "\r\n"
+                                     "Accept: text/html, */*\r\n"
+                                     "Accept-Encoding: identity\r\n"
+                                     "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
+                                     "\r\n");
+    // The query travels with the path.
+    server.answer("/q", Text("x"));
+    http.Get(Url("/q?a=1&b=2"));
+    EXPECT_EQ(server.requests().back().bytes.substr(0, 25), "GET /q?a=1&b=2 HTTP/1.1\r\n");
+}
+
+TEST_F(HttpClient, PostSendsTheFormAsHttp10WithItsLength) {
+    server.answer("/quorane/add.php", Text("thanks"));
+    const QStringList fields = {
+        "radio=Two words",       "url=http://a.example:8100/s.mp3?x=1&y=+", "genre=Jazz*#%<>[]",
+        "country=\u00e9t\u00e9", QString::fromUtf8("lang=\u263a"),          "desc="};
+    EXPECT_EQ(http.Post(Url("/quorane/add.php"), fields), "thanks");
+    const std::string body = "radio=Two%20words&url=http://a.example:8100/s.mp3?x=1&y=+"
+                             "&genre=Jazz%2A%23%25%3C%3E%5B%5D&country=?t?&lang=%E2%98%BA&desc=";
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].bytes, "POST /quorane/add.php HTTP/1.0\r\n"
+                                 "Connection: keep-alive\r\n"
+                                 "Content-Type: application/x-www-form-urlencoded\r\n"
+                                 "Content-Length: " +
+                                     std::to_string(body.size()) +
+                                     "\r\n"
+                                     "Host: " +
+                                     Host() +
+                                     "\r\n"
+                                     "Accept: text/html, */*\r\n"
+                                     "Accept-Encoding: identity\r\n"
+                                     "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
+                                     "\r\n" +
+                                     body);
+}
+
+TEST(HttpFormEncoding, KeepsWhatTheServerExpectsAndEncodesTheRest) {
+    using HttpForm::Body;
+    using HttpForm::EncodeFormValue;
+    EXPECT_EQ(Body({"radio=", "url=", "genre=", "country=", "lang=", "desc="}),
+              "radio=&url=&genre=&country=&lang=&desc=");
+    EXPECT_EQ(Body({"radio=", "url=", "genre=", "country=", "lang=", "desc="}).size(), 39);
+    EXPECT_EQ(EncodeFormValue("a b\tc\r\n"), "a%20b%09c%0D%0A");
+    EXPECT_EQ(EncodeFormValue("&=+/?:~!"), "&=+/?:~!");
+    // Up to the euro sign letters stay (and become "?" in the 7-bit body);
+    // beyond it, and for a character outside the basic plane, UTF-8 bytes.
+    EXPECT_EQ(EncodeFormValue(QString::fromUtf8("\u00e9\u0416\u20ac\u20ad")),
+              QString::fromUtf8("\u00e9\u0416\u20ac%E2%82%AD"));
+    EXPECT_EQ(EncodeFormValue(QString::fromUtf8("\U0001F3B5")), "%F0%9F%8E%B5");
+    EXPECT_EQ(Body({QString::fromUtf8("n\u00e9=\u00e9\u263a")}), "n?=?%E2%98%BA");
+    // Only the first "=" splits; later ones belong to the value.
+    EXPECT_EQ(Body({"a=b=c d"}), "a=b=c%20d");
+}
+
+TEST_F(HttpClient, KeepsOneConnectionWhileTheServerAllowsIt) {
+    server.answer("/a", Text("1"));
+    server.answer("/b", Text("2"));
+    http.Get(Url("/a"));
+    http.Get(Url("/b"));
+    http.Get(Url("/a"));
+    auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[2].connection, requests[0].connection);
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_TRUE(http.Connected());
+
+    // Every POST goes out on a new connection.
+    server.answer("/p", Text("ok"));
+    http.Post(Url("/p"), {"x=1"});
+    requests = server.requests();
+    EXPECT_NE(requests.back().connection, requests[2].connection);
+
+    // Disconnect closes; the next request opens a new one.
+    http.Disconnect();
+    EXPECT_FALSE(http.Connected());
+    const int before = server.connections();
+    http.Get(Url("/a"));
+    EXPECT_EQ(server.connections(), before + 1);
+}
+
+TEST_F(HttpClient, OpensANewConnectionWhenTheAnswerOrTheServerEndsTheOldOne) {
+    ListAnswer closing = Text("bye");
+    closing.close = true;
+    server.answer("/close", closing);
+    ListAnswer dropping = Text("gone");
+    dropping.dropAfter = true; // keep-alive on paper, then the server hangs up
+    server.answer("/drop", dropping);
+    ListAnswer old = Text("old");
+    old.version = "HTTP/1.0";
+    server.answer("/old", old);
+    server.answer("/a", Text("1"));
+
+    EXPECT_EQ(http.Get(Url("/close")), "bye");
+    EXPECT_FALSE(http.Connected());
+    EXPECT_EQ(http.Get(Url("/a")), "1");
+    EXPECT_EQ(http.Get(Url("/drop")), "gone");
+    EXPECT_EQ(http.Get(Url("/a")), "1");
+    // An HTTP/1.0 answer without "keep-alive" closes.
+    EXPECT_EQ(http.Get(Url("/old")), "old");
+    EXPECT_FALSE(http.Connected());
+    EXPECT_EQ(http.Get(Url("/a")), "1");
+
+    const auto r = server.requests();
+    ASSERT_EQ(r.size(), 6u);
+    EXPECT_NE(r[1].connection, r[0].connection);
+    EXPECT_EQ(r[2].connection, r[1].connection);
+    EXPECT_NE(r[3].connection, r[2].connection);
+    EXPECT_NE(r[5].connection, r[4].connection);
+    EXPECT_EQ(server.connections(), 4);
+}
+
+TEST_F(HttpClient, SendsBackTheCookiesThatApply) {
+    ListAnswer login = Text("hi");
+    login.headers = {"Set-Cookie: session=abc123; Path=/", "Set-Cookie: pref=dark; Path=/quorane",
+                     "Set-Cookie: stale=x; Path=/; Expires=Thu, 01 Jan 1970 00:00:00 GMT",
+                     "Set-Cookie: safe=y; Path=/; Secure"};
+    server.answer("/login", login);
+    server.answer("/quorane/ver.txt", Text("1.02"));
+    server.answer("/other", Text("o"));
+
+    http.Get(Url("/login"));
+    EXPECT_EQ(server.requests()[0].bytes.find("Cookie:"), std::string::npos);
+    http.Get(Url("/quorane/ver.txt"));
+    http.Get(Url("/other"));
+    const auto r = server.requests();
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_NE(r[1].bytes.find("User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
+                              "Cookie: pref=dark; session=abc123\r\n\r\n"),
+              std::string::npos)
+        << r[1].bytes;
+    EXPECT_NE(r[2].bytes.find("\r\nCookie: session=abc123\r\n\r\n"), std::string::npos)
+        << r[2].bytes;
+    // A POST carries them too.
+    server.answer("/quorane/add.php", Text(""));
+    http.Post(Url("/quorane/add.php"), {"radio=x"});
+    EXPECT_NE(server.requests().back().bytes.find("Cookie: pref=dark; session=abc123\r\n"),
+              std::string::npos);
+}
+
+TEST_F(HttpClient, TurnsTheBodyIntoTextByItsCharset) {
+    const std::string bytes = "caf\xC3\xA9";
+    for (const char *type : {"text/plain; charset=utf-8", "text/plain;charset = \"UTF8\"",
+                             "text/html; CHARSET=Utf-8; format=flowed"}) {
+        ListAnswer a = Text(bytes);
+        a.contentType = type;
+        server.answer("/t", a);
+        EXPECT_EQ(http.Get(Url("/t")), QString::fromUtf8("caf\u00e9")) << type;
+    }
+    for (const char *type : {"text/plain", "", "text/plain; charset=iso-8859-1"}) {
+        ListAnswer a = Text(bytes);
+        a.contentType = type;
+        server.answer("/t", a);
+        EXPECT_EQ(http.Get(Url("/t")), QString::fromUtf8("caf\u00c3\u00a9")) << type;
+    }
+    EXPECT_EQ(TIdHTTP::Charset("text/plain; charset=\"utf-8\"; x=y"), "utf-8");
+    EXPECT_EQ(TIdHTTP::Charset("text/plain"), QByteArray());
+}
+
+TEST_F(HttpClient, ReadsEveryWayAnAnswerCanEnd) {
+    const std::string list = "Station one\t\t\t\t\thttp://one/\t\r\nStation two\r\n";
+    ListAnswer chunked = Text(list);
+    chunked.chunked = true;
+    server.answer("/chunked", chunked);
+    ListAnswer toClose = Text(list);
+    toClose.contentLength = false;
+    server.answer("/toclose", toClose);
+    ListAnswer empty = Text("");
+    server.answer("/empty", empty);
+    ListAnswer noContent;
+    noContent.status = 204;
+    noContent.contentLength = false;
+    server.answer("/nocontent", noContent);
+    ListAnswer continued;
+    continued.raw = "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    server.answer("/continue", continued);
+
+    EXPECT_EQ(http.Get(Url("/chunked")), QString::fromStdString(list));
+    EXPECT_TRUE(http.Connected());
+    EXPECT_EQ(http.Get(Url("/toclose")), QString::fromStdString(list));
+    EXPECT_EQ(http.Get(Url("/empty")), "");
+    EXPECT_EQ(http.Get(Url("/nocontent")), "");
+    EXPECT_EQ(http.ResponseCode(), 204);
+    EXPECT_EQ(http.Get(Url("/continue")), "ok");
+    EXPECT_EQ(http.ResponseCode(), 200);
+}
+
+TEST_F(HttpClient, ErrorStatusRedirectAndAuthenticationFailWithTheStatusLine) {
+    ListAnswer missing = Text("<html>gone</html>");
+    missing.status = 404;
+    server.answer("/missing", missing);
+    ListAnswer broken = Text("oops");
+    broken.status = 500;
+    broken.version = "HTTP/1.0";
+    server.answer("/broken", broken);
+    ListAnswer moved;
+    moved.status = 302;
+    moved.reason = "Moved Somewhere";
+    moved.headers = {"Location: /elsewhere"};
+    server.answer("/moved", moved);
+    server.answer("/elsewhere", Text("should not be fetched"));
+    ListAnswer locked;
+    locked.status = 401;
+    locked.headers = {"WWW-Authenticate: Basic realm=\"x\""};
+    server.answer("/locked", locked);
+
+    EXPECT_EQ(Failure([&] { http.Get(Url("/missing")); }), "HTTP/1.1 404 Not Found");
+    EXPECT_EQ(http.ResponseBody(), "<html>gone</html>");
+    // The error answer was read to its end, so the connection still serves.
+    EXPECT_TRUE(http.Connected());
+    EXPECT_EQ(Failure([&] { http.Get(Url("/broken")); }), "HTTP/1.0 500 Internal Server Error");
+    EXPECT_EQ(Failure([&] { http.Get(Url("/moved")); }), "HTTP/1.1 302 Moved Somewhere");
+    EXPECT_EQ(Failure([&] { http.Get(Url("/locked")); }), "HTTP/1.1 401 Unauthorized");
+    EXPECT_EQ(Failure([&] { http.Get(Url("/nowhere")); }), "HTTP/1.1 404 Not Found");
+    for (const auto &r : server.requests())
+        EXPECT_NE(r.path, "/elsewhere");
+}
+
+TEST_F(HttpClient, SocketFailuresCarryTheNumberAndTheReason) {
+    EXPECT_EQ(Failure([&] {
+                  http.Get(QStringLiteral("http://127.0.0.1:%1/quorane/ver.txt").arg(ClosedPort()));
+              }),
+              "Socket Error # 111\r\nConnection refused.");
+    // ".invalid" names never resolve (RFC 2606); the lookup fails locally.
+    EXPECT_EQ(Failure([&] { http.Get("http://nonexistent.invalid/quorane/ver.txt"); }),
+              "Socket Error # 1\r\nHost not found.");
+    EXPECT_FALSE(http.Connected());
+}
+
+TEST_F(HttpClient, BrokenAnswersFailClearlyAndLeaveNoConnectionBehind) {
+    ListAnswer silent;
+    silent.silent = true;
+    server.answer("/silent", silent);
+    ListAnswer hangUp;
+    hangUp.closeWithoutAnswer = true;
+    server.answer("/hangup", hangUp);
+    ListAnswer cut = Text(std::string(100, 'x'));
+    cut.closeAfterBodyBytes = 60;
+    server.answer("/cut", cut);
+    ListAnswer cutChunks = Text(std::string(100, 'x'));
+    cutChunks.chunked = true;
+    cutChunks.closeAfterBodyBytes = 50;
+    server.answer("/cutchunks", cutChunks);
+    ListAnswer garbage;
+    garbage.garbage = true;
+    server.answer("/garbage", garbage);
+    ListAnswer headOnly;
+    headOnly.raw = "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n";
+    server.answer("/headonly", headOnly);
+    server.answer("/fine", Text("fine"));
+
+    http.ReadTimeoutMs = 300;
+    EXPECT_EQ(Failure([&] { http.Get(Url("/silent")); }), "Read timed out.");
+    EXPECT_FALSE(http.Connected());
+    EXPECT_EQ(Failure([&] { http.Get(Url("/hangup")); }), "Connection Closed Gracefully.");
+    EXPECT_EQ(Failure([&] { http.Get(Url("/headonly")); }), "Connection Closed Gracefully.");
+    // A cut-off answer never passes for the whole one.
+    EXPECT_EQ(Failure([&] { http.Get(Url("/cut")); }),
+              "Connection closed before the whole answer had arrived.");
+    EXPECT_EQ(Failure([&] { http.Get(Url("/cutchunks")); }),
+              "Connection closed before the whole answer had arrived.");
+    EXPECT_EQ(Failure([&] { http.Get(Url("/garbage")); }),
+              "The server's answer is not valid HTTP.");
+    EXPECT_FALSE(http.Connected());
+    // The client is not the worse for any of it.
+    EXPECT_EQ(http.Get(Url("/fine")), "fine");
+    EXPECT_EQ(Failure([&] { http.Get("ftp://127.0.0.1/x"); }), "Invalid URL: ftp://127.0.0.1/x");
+}
