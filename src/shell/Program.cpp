@@ -16,6 +16,7 @@ Program::Program() {
     Form3 = new TForm3;
     Form1->Form2 = Form2;
     Form1->Form3 = Form3;
+    Form3->Form1 = Form1;
 }
 
 Program::~Program() {
