@@ -144,6 +144,7 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
                                           connection_.Port() != port || connection_.PeerGone())))
         connection_.Close();
 
+    const QByteArray request = post ? head + *form : head;
     Answer answer;
     bool keep = false;
     try {
@@ -153,7 +154,7 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
         bool answered = false;
         if (reused) {
             try {
-                Send(url, head, form, deadline);
+                connection_.SendAll(request, deadline);
                 answered = ReadAnswer(answer, url, deadline);
             } catch (const QuoraneError &) {
                 if (connection_.IsOpen() || connection_.TimedOut())
@@ -164,7 +165,7 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
         }
         if (!answered) {
             connection_.Open(host, port, ConnectTimeoutMs, deadline);
-            Send(url, head, form, deadline);
+            connection_.SendAll(request, deadline);
             if (!ReadAnswer(answer, url, deadline))
                 throw QuoraneError(QStringLiteral("Connection Closed Gracefully."));
         }
@@ -197,11 +198,6 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
         throw;
     }
     return DecodeBody(answer.body, contentType_);
-}
-
-void TIdHTTP::Send(const QUrl &, const QByteArray &head, const QByteArray *form,
-                   TcpConnection::Deadline deadline) {
-    connection_.SendAll(form ? head + *form : head, deadline);
 }
 
 bool TIdHTTP::ReadAnswer(Answer &answer, const QUrl &url, TcpConnection::Deadline deadline) {

@@ -65,14 +65,15 @@ public:
 private:
     struct Answer;
     QString Request(const QByteArray &method, const QString &url, const QByteArray *form);
-    void Send(const QUrl &url, const QByteArray &head, const QByteArray *form,
-              TcpConnection::Deadline deadline);
     bool ReadAnswer(Answer &answer, const QUrl &url, TcpConnection::Deadline deadline);
     void ReadBody(Answer &answer, TcpConnection::Deadline deadline);
     QByteArray CookieHeader(const QUrl &url) const;
 
+    // The one connection, kept between requests while the server allows it.
     TcpConnection connection_;
+    // The cookies the answers set, for this run only.
     std::unique_ptr<QNetworkCookieJar> cookies_;
+    // The last answer that arrived.
     int responseCode_ = 0;
     QByteArray responseBody_;
     QByteArray contentType_;

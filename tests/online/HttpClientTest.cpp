@@ -176,6 +176,25 @@ TEST_F(HttpClient, OpensANewConnectionWhenTheAnswerOrTheServerEndsTheOldOne) {
     EXPECT_EQ(server.connections(), 4);
 }
 
+TEST_F(HttpClient, RetriesAGetOnceWhenAKeptConnectionDiesUnderIt) {
+    server.answer("/a", Text("1"));
+    ListAnswer hangUp;
+    hangUp.closeWithoutAnswer = true;
+    server.answer("/hangup", hangUp);
+    http.Get(Url("/a"));
+    ASSERT_TRUE(http.Connected());
+    // The kept connection breaks as the request arrives: one more try on a
+    // new connection, then the failure.
+    EXPECT_EQ(Failure([&] { http.Get(Url("/hangup")); }), "Connection Closed Gracefully.");
+    const auto r = server.requests();
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[1].path, "/hangup");
+    EXPECT_EQ(r[1].connection, r[0].connection);
+    EXPECT_EQ(r[2].path, "/hangup");
+    EXPECT_NE(r[2].connection, r[1].connection);
+    EXPECT_FALSE(http.Connected());
+}
+
 TEST_F(HttpClient, SendsBackTheCookiesThatApply) {
     ListAnswer login = Text("hi");
     login.headers = {"Set-Cookie: session=abc123; Path=/", "Set-Cookie: pref=dark; Path=/quorane",

@@ -35,6 +35,11 @@ TEST_F(UpdateCheck, TheSameOrAnOlderVersionSaysSoInThePlainBox) {
         EXPECT_EQ(box.title, ApplicationTitle());
     }
     EXPECT_TRUE(app.prompts.openedUrls.isEmpty());
+    // While a station plays, the box carries the stream title as its title.
+    SetApplicationTitle("Artist - Song");
+    form->Update1->trigger();
+    SetApplicationTitle(QString());
+    EXPECT_EQ(app.prompts.shown.last().title, "Artist - Song");
     EXPECT_EQ(server.requests().back().bytes.substr(0, 31), "GET /quorane/ver.txt HTTP/1.1\r\n");
 }
 
@@ -102,5 +107,15 @@ TEST(ListServerAddressTest, NamesThePortOnlyWhenItIsNot80) {
     EXPECT_EQ(ListServerAddress::Url("/quorane/ver.txt"), "http://127.0.0.1:8080/quorane/ver.txt");
     ListServerAddress::SetForTesting("list.example", 80);
     EXPECT_EQ(ListServerAddress::Url("/quorane/"), "http://list.example/quorane/");
+    // The environment names another server for a whole run.
+    qputenv("QUORANE_LIST_SERVER", "127.0.0.1:9999");
     ListServerAddress::SetForTesting(QString(), 80);
+    EXPECT_EQ(ListServerAddress::Url("/quorane/"), "http://127.0.0.1:9999/quorane/");
+    EXPECT_EQ(ListServerAddress::Port(), 9999);
+    qputenv("QUORANE_LIST_SERVER", "lists.example");
+    ListServerAddress::SetForTesting(QString(), 80);
+    EXPECT_EQ(ListServerAddress::Url("/x"), "http://lists.example/x");
+    qunsetenv("QUORANE_LIST_SERVER");
+    ListServerAddress::SetForTesting(QString(), 80);
+    EXPECT_EQ(ListServerAddress::Host(), "quorane.org");
 }
