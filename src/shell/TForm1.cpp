@@ -59,6 +59,7 @@ TForm1::TForm1(QWidget *parent) : TFormINI(parent) {
     Model = new StationListModel(&Stations, this);
     BuildLayout();
     BuildMenus();
+    CreateTrayIcon();
     // The menu bar's height is known once it holds its menus.
     resize(DesignWidth, DesignHeight + ClientTop());
     ArrangeControls();
@@ -271,7 +272,7 @@ void TForm1::BuildMenus() {
     Volume1001 = item(N5, QStringLiteral("Volume 100%"));
     Mute1 = item(N5, QStringLiteral("Mute"));
 
-    // The tray menu; the tray icon that opens it comes with the tray work.
+    // The tray menu, opened by the tray icon TrayIcon1.
     PopupMenu1 = new QMenu(this);
     Quorane1 = item(PopupMenu1, QStringLiteral("Quorane"));
     Quorane1->setIcon(windowIcon());
@@ -306,6 +307,8 @@ void TForm1::ConnectHandlers() {
     on(Mute1, &TForm1::Mute1Click);
     on(Stop1, &TForm1::Stop1Click);
     on(Exit2, &TForm1::Exit2Click);
+    on(Quorane1, &TForm1::Quorane1Click);
+    on(Restore1, &TForm1::Restore1Click);
     for (int n = 1; n <= 14; ++n) {
         connect(PlaySlot[n - 1], &QAction::triggered, this,
                 [this, n] { Dispatch([&] { PlayFavoriteClick(n); }); });

@@ -30,6 +30,7 @@ class StationListModel;
 class StationListView;
 class TForm2;
 class TForm3;
+class TrayIcon;
 
 class TForm1 : public TFormINI, public PlayerView {
     Q_OBJECT
@@ -89,6 +90,15 @@ public:
     void Downloadlistfromserver1Click();
     void Update1Click();
 
+    // ---- tray icon (TForm1Tray.cpp) ----
+    void TrayIcon1Click();
+    void TrayIcon1DblClick();
+    // Bound to the application's minimise by FormCreate: hides the window
+    // to the tray, when there is one.
+    void TrayIcon1MinimizeToTray();
+    void Quorane1Click();
+    void Restore1Click();
+
     // ---- status bar ----
     void SetStatusPanel(int index, const QString &text) override;
     QString StatusPanel(int index) const;
@@ -104,6 +114,7 @@ public:
     // Favourite slots 1 ... 14 (index 0 ... 13), 8-bit text in the code page.
     std::array<QByteArray, 14> FavoriteUrls;
     SkinManager *sSkinManager1 = nullptr;
+    TrayIcon *TrayIcon1 = nullptr;
     StationListModel *Model = nullptr;
     // The two dialogs, created by the program after this window and owned by
     // it; set right after their creation, null until then.
@@ -153,6 +164,7 @@ private:
     void BuildLayout();
     void BuildMenus();
     void ConnectHandlers();
+    void CreateTrayIcon();
     // Places the controls by their anchors for the current size.
     void ArrangeControls();
     // Lets menu shortcuts win over the focused control.

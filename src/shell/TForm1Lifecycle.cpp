@@ -12,6 +12,7 @@
 #include "shell/Dispatch.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
+#include "shell/TrayIcon.h"
 #include "stations/StationListModel.h"
 
 #include <QFileInfo>
@@ -39,6 +40,9 @@ std::array<DWORD, 17> PluginHandles{};
 
 void TForm1::FormCreate() {
     LoadControlWord();
+    ApplicationEvents::Of(this)->OnMinimize = [this] {
+        Dispatch([&] { TrayIcon1MinimizeToTray(); });
+    };
     SetTitleView(this);
     AppDir = AppPaths::ExecutableDir();
     sSkinManager1->SetSkinDirectory(AppDir + QStringLiteral("Skins/"));
