@@ -120,8 +120,8 @@ public:
     // is, by whatever means (its title bar, the taskbar, a pager): then the
     // application is marked as minimised and OnMinimize is raised. The window
     // manager has minimised the window before the program hears of it, so
-    // its state stays minimised, as on TCoolTrayIcon's path B; a minimise
-    // the icon could swallow beforehand (its path A) does not exist here.
+    // its state stays minimised while it is hidden; Linux offers no way to
+    // take the minimise command over before the window manager acts on it.
     std::function<void()> OnMinimize;
     bool Minimized() const { return minimized_; }
 
