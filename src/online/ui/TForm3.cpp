@@ -71,7 +71,10 @@ TForm3::TForm3(QWidget *parent) : TFormINI(parent) {
 
     sCheckBox1 =
         new QCheckBox(QStringLiteral("Also share this station with other listeners"), sPanel1);
-    sCheckBox1->setGeometry(94, 201, 229, 20);
+    // Where the desktop's sans-serif is wider than Tahoma the caption would
+    // be cut at the laid-out width: the box grows to its text, within the panel.
+    const int boxWidth = qMin(qMax(229, sCheckBox1->sizeHint().width()), 417 - 16);
+    sCheckBox1->setGeometry(qMax(8, qMin(94, 417 - 8 - boxWidth)), 201, boxWidth, 20);
     sCheckBox1->setChecked(true);
     sButton1 = new QPushButton(QStringLiteral("Add"), sPanel1);
     sButton1->setGeometry(245, 224, 75, 25);
