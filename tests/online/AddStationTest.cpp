@@ -2,6 +2,7 @@
 // its controls, the line Add puts at the top of the list, and the submission
 // to the list server of our own.
 #include "OnlineWindowFixture.h"
+#include "online/ExpectedRequests.h"
 #include "platform/CodePage.h"
 
 #include <QCheckBox>
@@ -148,20 +149,7 @@ TEST_F(AddStation, SharingPostsTheFieldsAndClosesTheConnection) {
     const std::string body = "radio=My%20Radio&url=http://my.example:8000/live?x=1&y=2"
                              "&genre=Rock%20&%20Roll&country=Deutschland&lang=Deutsch"
                              "&desc=50%25%20hits";
-    EXPECT_EQ(requests[0].bytes, "POST /quorane/add.php HTTP/1.0\r\n"
-                                 "Connection: keep-alive\r\n"
-                                 "Content-Type: application/x-www-form-urlencoded\r\n"
-                                 "Content-Length: " +
-                                     std::to_string(body.size()) +
-                                     "\r\n"
-                                     "Host: " +
-                                     Host() +
-                                     "\r\n"
-                                     "Accept: text/html, */*\r\n"
-                                     "Accept-Encoding: identity\r\n"
-                                     "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
-                                     "\r\n" +
-                                     body);
+    EXPECT_EQ(requests[0].bytes, ExpectedPost(Host(), "/quorane/add.php", body));
     EXPECT_FALSE(dialog->IdHTTP1.Connected());
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(Lines()[0].left(9), "My Radio\t");

@@ -6,6 +6,7 @@
 #include "online/TIdHTTP.h"
 #include "platform/QuoraneError.h"
 
+#include "online/ExpectedRequests.h"
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -61,14 +62,7 @@ TEST_F(HttpClient, GetSendsTheFixedHeadersInOrderAndNothingMore) {
     EXPECT_EQ(http.Get(Url("/quorane/stations.txt")), "A\tB\r\n");
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].bytes, "GET /quorane/stations.txt HTTP/1.1\r\n"
-                                 "Host: " +
-                                     Host() +
-                                     "\r\n"
-                                     "Accept: text/html, */*\r\n"
-                                     "Accept-Encoding: identity\r\n"
-                                     "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
-                                     "\r\n");
+    EXPECT_EQ(requests[0].bytes, ExpectedGet(Host(), "/quorane/stations.txt"));
     // The query travels with the path.
     server.answer("/q", Text("x"));
     http.Get(Url("/q?a=1&b=2"));
@@ -85,20 +79,7 @@ TEST_F(HttpClient, PostSendsTheFormAsHttp10WithItsLength) {
                              "&genre=Jazz%2A%23%25%3C%3E%5B%5D&country=?t?&lang=%E2%98%BA&desc=";
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].bytes, "POST /quorane/add.php HTTP/1.0\r\n"
-                                 "Connection: keep-alive\r\n"
-                                 "Content-Type: application/x-www-form-urlencoded\r\n"
-                                 "Content-Length: " +
-                                     std::to_string(body.size()) +
-                                     "\r\n"
-                                     "Host: " +
-                                     Host() +
-                                     "\r\n"
-                                     "Accept: text/html, */*\r\n"
-                                     "Accept-Encoding: identity\r\n"
-                                     "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
-                                     "\r\n" +
-                                     body);
+    EXPECT_EQ(requests[0].bytes, ExpectedPost(Host(), "/quorane/add.php", body));
 }
 
 TEST(HttpFormEncoding, KeepsWhatTheServerExpectsAndEncodesTheRest) {

@@ -2,6 +2,7 @@
 // server of our own: the question, the request, the station file and the
 // list replaced only by a whole list, and everything kept on any failure.
 #include "OnlineWindowFixture.h"
+#include "online/ExpectedRequests.h"
 
 #include <QDir>
 
@@ -39,9 +40,7 @@ TEST_F(StationDownload, ReplacesTheFileAndTheListAndShowsEveryStation) {
     EXPECT_EQ(app.prompts.shown[0].text, "Download latest stations list from server?");
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].bytes, "GET /quorane/stations.txt HTTP/1.1\r\nHost: " + Host() +
-                                     "\r\nAccept: text/html, */*\r\nAccept-Encoding: identity\r\n"
-                                     "User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n\r\n");
+    EXPECT_EQ(requests[0].bytes, ExpectedGet(Host(), "/quorane/stations.txt"));
 
     EXPECT_EQ(TempAppFolder::Read(app.StationFile()), ServerList);
     ASSERT_EQ(Lines().size(), 3);
