@@ -26,6 +26,7 @@ class QStatusBar;
 class QTableView;
 class ShortcutFilter;
 class SkinManager;
+class SkinMenu;
 class StationListModel;
 class StationListView;
 class TForm2;
@@ -98,6 +99,7 @@ public:
     void TrayIcon1MinimizeToTray();
     void Quorane1Click();
     void Restore1Click();
+    bool HiddenInTray() const override { return hiddenInTray_; }
 
     // ---- status bar ----
     void SetStatusPanel(int index, const QString &text) override;
@@ -139,6 +141,8 @@ public:
     // The main menu's drop-downs and the submenus; "Skins" is never shown.
     QMenu *File1 = nullptr, *List1 = nullptr, *Skins1 = nullptr, *Help1 = nullptr,
           *Playfavorite1 = nullptr, *Settofavorite1 = nullptr, *N5 = nullptr;
+    // "Available skins", the first item of the File menu.
+    SkinMenu *Availableskins1 = nullptr;
     QAction *Settings1 = nullptr, *Exit1 = nullptr, *Addanewstation1 = nullptr,
             *Downloadlistfromserver1 = nullptr, *Loadlist1 = nullptr, *Savelist1 = nullptr,
             *Clearlist1 = nullptr, *Snow1 = nullptr, *Update1 = nullptr, *Onlinesupport1 = nullptr,
@@ -164,6 +168,10 @@ private:
     void BuildLayout();
     void BuildMenus();
     void ConnectHandlers();
+    // A skin changes the menu bar's height: the window grows or shrinks by
+    // as much, so that the client area keeps its laid-out size (TForm1Skin.cpp).
+    void SkinApplied();
+    int laidOutTop_ = 0;
     void CreateTrayIcon();
     // Places the controls by their anchors for the current size.
     void ArrangeControls();
@@ -174,4 +182,6 @@ private:
     // changed.
     bool stationFileUnread_ = false;
     quint64 stationsRevisionAtStart_ = 0;
+    // Set while TrayIcon1MinimizeToTray has the window hidden in the tray.
+    bool hiddenInTray_ = false;
 };

@@ -76,12 +76,14 @@ public:
 
     // The platform icon, for its state (visible, tooltip, picture).
     QSystemTrayIcon *Icon() const { return icon_; }
-    // The picture: a radio wave mark, 16 x 16 and 32 x 32, 32-bit colour.
+    // The picture: Quorane's own icon, 16 x 16 and 32 x 32 among its sizes.
     static QIcon Picture();
 
 Q_SIGNALS:
     // The icon was (re)added because a notification area appeared.
     void Readded();
+    // A check of the notification area ran and found one or none.
+    void AreaChecked(bool available);
 
 protected:
     // Mouse events of the XEmbed tray widget (see LeftButtonDown).
