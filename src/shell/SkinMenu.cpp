@@ -1,7 +1,7 @@
 #include "shell/SkinMenu.h"
 
-#include "window/Dispatch.h"
 #include "shell/SkinManager.h"
+#include "window/Dispatch.h"
 
 #include <QActionGroup>
 

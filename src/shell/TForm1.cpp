@@ -9,13 +9,13 @@
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
 #include "platform/Prompts.h"
-#include "window/Dispatch.h"
 #include "shell/QuoraneIcon.h"
 #include "shell/ShortcutFilter.h"
 #include "shell/SkinManager.h"
 #include "shell/SkinMenu.h"
 #include "shell/StationListView.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -70,6 +70,8 @@ TForm1::TForm1(QWidget *parent) : TFormINI(parent) {
     ConnectHandlers();
     shortcutFilter_ = new ShortcutFilter(this);
     Dispatch([&] { FormCreate(); });
+    if (!StartupAborted)
+        CreateMpris();
 }
 
 TForm1::~TForm1() {
@@ -373,6 +375,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
 
 void TForm1::SetStatusPanel(int index, const QString &text) {
     StatusPanels.at(index)->setText(text);
+    Q_EMIT PlayerViewChanged();
 }
 
 QString TForm1::StatusPanel(int index) const {

@@ -6,8 +6,8 @@
 // start-up (FormCreate) and its part of the shutdown (FormDestroy).
 // Everything here belongs to the UI thread.
 #include "playback/PlayerView.h"
-#include "window/TFormINI.h"
 #include "stations/StationList.h"
+#include "window/TFormINI.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,6 +25,7 @@ class QSlider;
 class QStatusBar;
 class QTableView;
 class ShortcutFilter;
+class MprisService;
 class SkinManager;
 class SkinMenu;
 class StationListModel;
@@ -111,6 +112,16 @@ public:
     void SetTitles(const QString &title) override;
     void ProcessPendingEvents() override;
 
+    // The desktop's media controls (TForm1Mpris.cpp); null without a session bus.
+    MprisService *Mpris = nullptr;
+
+Q_SIGNALS:
+    // A stream title reached the captions.
+    void TitlesChanged(const QString &title);
+    // A status panel changed: the player may have started or stopped.
+    void PlayerViewChanged();
+
+public:
     // ---- data ----
     StationList Stations;
     // Favourite slots 1 ... 14 (index 0 ... 13), 8-bit text in the code page.
@@ -173,6 +184,10 @@ private:
     void SkinApplied();
     int laidOutTop_ = 0;
     void CreateTrayIcon();
+    void CreateMpris();
+    // The last stream title and the URL it came with.
+    QString streamTitle_;
+    QByteArray streamTitleUrl_;
     // Places the controls by their anchors for the current size.
     void ArrangeControls();
     // Lets menu shortcuts win over the focused control.

@@ -5,6 +5,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -28,10 +33,16 @@ bool IsTrayWidget(QObject *object) {
 
 TrayIcon::TrayIcon(QMenu *popupMenu, QObject *parent) : QObject(parent), popupMenu_(popupMenu) {
     icon_ = new QSystemTrayIcon(Picture(), this);
-    // No tooltip: the hint is not shown (ShowHint off). The menu is opened by
-    // RightButtonDown rather than handed to QSystemTrayIcon, so that every
-    // backend opens it the same way, on the press, at the cursor.
+    // No tooltip: the hint is not shown (ShowHint off).
     icon_->setToolTip(QString());
+    // A StatusNotifierItem host (KDE, GNOME's AppIndicator extension, most
+    // Wayland panels) draws the menu itself from what the program exports,
+    // and opens it on its own right click: Qt exports the menu it is given.
+    // An XEmbed tray reports the press to us instead, and RightButtonDown
+    // opens the menu on the press, at the cursor.
+    statusNotifier_ = StatusNotifierHost();
+    if (statusNotifier_ && popupMenu_)
+        icon_->setContextMenu(popupMenu_);
     connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::Activated);
     qApp->installEventFilter(this);
 
@@ -133,7 +144,9 @@ void TrayIcon::Activated(QSystemTrayIcon::ActivationReason reason) {
         LeftDoubleClick();
         break;
     case QSystemTrayIcon::Context:
-        RightButtonDown(QCursor::pos());
+        // A host of its own menu has opened it already.
+        if (!statusNotifier_)
+            RightButtonDown(QCursor::pos());
         break;
     default:
         break;
@@ -160,6 +173,24 @@ bool TrayIcon::eventFilter(QObject *watched, QEvent *event) {
         RightButtonDown(mouse->globalPosition().toPoint());
     }
     return false;
+}
+
+bool TrayIcon::StatusNotifierHost() {
+    // The test Qt makes when it picks its tray backend: a watcher on the
+    // session bus that has a host registered.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!bus.interface()->isServiceRegistered(watcher))
+        return false;
+    QDBusInterface props(watcher, QStringLiteral("/StatusNotifierWatcher"),
+                         QStringLiteral("org.freedesktop.DBus.Properties"), bus);
+    props.setTimeout(2000);
+    const QDBusMessage reply = props.call(QStringLiteral("Get"), watcher,
+                                          QStringLiteral("IsStatusNotifierHostRegistered"));
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().first().value<QDBusVariant>().variant().toBool();
 }
 
 bool TrayIcon::Available() {

@@ -74,6 +74,11 @@ public:
     void CheckNotificationArea();
     static constexpr int AreaCheckInterval = 3000;
 
+    // Whether the session bus has a StatusNotifierItem host, which Qt then
+    // uses in place of an XEmbed tray.
+    static bool StatusNotifierHost();
+    bool UsesStatusNotifier() const { return statusNotifier_; }
+
     // The platform icon, for its state (visible, tooltip, picture).
     QSystemTrayIcon *Icon() const { return icon_; }
     // The picture: Quorane's own icon, 16 x 16 and 32 x 32 among its sizes.
@@ -106,6 +111,7 @@ private:
     // Once the tray widget's own mouse events have been seen, activated()
     // only repeats them.
     bool widgetEvents_ = false;
+    bool statusNotifier_ = false;
     QTimer areaTimer_;
     bool areaWasAvailable_ = false;
 };
