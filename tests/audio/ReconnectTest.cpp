@@ -172,4 +172,33 @@ TEST_F(Reconnect, StopEndsTheAttempts) {
     EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_STOPPED);
 }
 
+// While an attempt waits on a server that never answers, or answers and
+// sends no audio, BASS_StreamFree returns at once.
+class ReconnectToADeadServer : public Reconnect, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ReconnectToADeadServer, FreeReturnsAtOnce) {
+    server.addStream("/live", liveMount());
+    play("/live");
+    std::this_thread::sleep_for(1s);
+    if (GetParam()) {
+        server.addSilent("/live");
+    } else {
+        StreamMount mute = liveMount();
+        mute.stallAfterBytes = 0;
+        server.addStream("/live", mute);
+    }
+    server.dropClients();
+    ASSERT_TRUE(stallsAre({1}, 5s));
+    ASSERT_TRUE(waitUntil([&] { return server.connections("/live") == 2; }, 5s));
+    std::this_thread::sleep_for(300ms);
+    DWORD h = ch;
+    ch = 0;
+    EXPECT_TRUE(finishesWithin([h] { BASS_StreamFree(h); }, 1s));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ReconnectToADeadServer, ::testing::Values(true, false),
+                         [](const auto &info) {
+                             return std::string(info.param ? "NeverAnswers" : "SendsNoAudio");
+                         });
+
 } // namespace
