@@ -2,7 +2,7 @@
 
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 #include "shell/TForm1.h"
 
 #include <QApplication>
@@ -12,7 +12,7 @@ Program::Program() {
     Form1 = new TForm1;
     if (Form1->StartupAborted)
         return;
-    Form2 = new TForm2;
+    Form2 = new TForm2(Form1->Playback);
     Form3 = new TForm3;
     Form1->Form2 = Form2;
     Form1->Form3 = Form3;
