@@ -39,7 +39,8 @@ struct HttpAnswer {
 
 class HttpSource {
 public:
-    using MetaCallback = std::function<void(const std::string &block)>;
+    // A metadata block and the count of audio bytes that came before it.
+    using MetaCallback = std::function<void(const std::string &block, uint64_t audioByte)>;
 
     struct Options {
         std::string url;
@@ -59,10 +60,17 @@ public:
     // Waits until the body begins (BASS_OK), the request fails (its error
     // code) or the deadline passes (BASS_ERROR_TIMEOUT).
     int waitForAnswer(std::chrono::steady_clock::time_point deadline);
+    // Without waiting: true once the answer settled, with its error code.
+    bool answered(int &error);
     // Valid after waitForAnswer returned BASS_OK.
     const HttpAnswer &answer() const { return answer_; }
-    // Aborts the transfer and joins the thread; safe to call twice.
+    // Aborts the transfer and joins the thread; safe to call twice. Returns
+    // at once even while a name lookup hangs (libcurl leaves its resolver
+    // thread behind instead of waiting for it).
     void stop();
+    // Milliseconds since the server last sent body bytes; 0 while the
+    // download is held back by a full buffer (that is no stall).
+    int64_t idleMs() const;
 
 private:
     void run();
@@ -77,6 +85,9 @@ private:
     const MetaCallback onMeta_;        // called on the download thread, no lock held
     std::thread thread_;               // started and joined by the API thread
     std::atomic<bool> aborted_{false}; // set by stop() on any thread, read by the download thread
+    // Written by the download thread, read by the stream's control thread.
+    std::atomic<int64_t> lastDataMs_{0};  // steady-clock ms of the latest body bytes
+    std::atomic<bool> delivering_{false}; // inside the body callback (maybe waiting for room)
     // Set by the download thread before its first curl call, read by stop().
     std::atomic<CURLM *> multi_{nullptr};
     std::mutex multiMutex_; // keeps the multi handle alive while stop() wakes it
