@@ -47,6 +47,10 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
 #define BASS_ERROR_FILEFORM 41 /* unsupported protocol or bad URL */
 #define BASS_ERROR_NONET 32    /* network failure (refused, reset, name lookup) */
 #define BASS_ERROR_ENDED 45    /* the stream ended before its first audio */
+/* Quorane's own codes, above the range of the common ones. */
+#define BASS_ERROR_TLS 1001       /* TLS failed: certificate refused (unknown authority, expired,
+                                     wrong host name) or no TLS handshake with the server */
+#define BASS_ERROR_ENCRYPTED 1002 /* an HLS stream whose segments are encrypted (AES-128) */
 #define BASS_ERROR_UNKNOWN -1
 
 /* BASS_SetConfig / BASS_SetConfigPtr options. */
@@ -54,6 +58,11 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
 #define BASS_CONFIG_NET_BUFFER 12   /* download buffer length in ms (default 5000) */
 #define BASS_CONFIG_NET_PROXY 17    /* BASS_SetConfigPtr: "[login:password]@host:port", "" = none */
 #define BASS_CONFIG_NET_PLAYLIST 21 /* 0 = never follow playlists, >0 = follow them */
+/* BASS_SetConfigPtr: path of a PEM file of further certificate authorities
+ * trusted for HTTPS besides the system's store; null or "" = none. Quorane's
+ * own option, for tests with a certificate authority of their own: the
+ * player never sets it. */
+#define BASS_CONFIG_NET_CAFILE 1001
 
 /* BASS_StreamGetFilePosition modes. */
 #define BASS_FILEPOS_CURRENT 0  /* bytes the decoder has consumed */

@@ -7,7 +7,7 @@
 
 #include "ByteRing.h"
 #include "IcyDemuxer.h"
-#include "ProxySetting.h"
+#include "NetSettings.h"
 
 #include <atomic>
 #include <chrono>
@@ -43,8 +43,7 @@ public:
 
     struct Options {
         std::string url;
-        ProxySetting proxy;
-        uint32_t timeoutMs = 0;
+        NetSettings net;
         uint32_t bufferMs = 0;
         DOWNLOADPROC *proc = nullptr;
         void *user = nullptr;
@@ -70,7 +69,6 @@ private:
     static size_t onBody(char *data, size_t size, size_t count, void *self);
     bool beginBody(void *easy);
     void settle(int error);
-    static int errorFor(int curlCode);
 
     const Options options_;            // fixed at construction
     ByteRing &ring_;                   // the stream's download buffer (has its own lock)

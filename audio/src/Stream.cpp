@@ -55,12 +55,11 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
     }
     using Clock = std::chrono::steady_clock;
     auto answerDeadline =
-        std::min(openDeadline, Clock::now() + std::chrono::milliseconds(request.timeoutMs));
+        std::min(openDeadline, Clock::now() + std::chrono::milliseconds(request.net.timeoutMs));
 
     auto stream = std::make_shared<Stream>(request.outputRate);
     Stream *raw = stream.get();
-    HttpSource::Options options{url,          request.proxy, request.timeoutMs, request.bufferMs,
-                                request.proc, request.user};
+    HttpSource::Options options{url, request.net, request.bufferMs, request.proc, request.user};
     stream->source_ = std::make_unique<HttpSource>(
         options, stream->ring_, [raw](const std::string &block) { raw->publishMeta(block); });
     stream->source_->start();

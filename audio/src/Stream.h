@@ -7,7 +7,7 @@
 #include "AudioOutput.h"
 #include "ByteRing.h"
 #include "HttpSource.h"
-#include "ProxySetting.h"
+#include "NetSettings.h"
 #include "StreamDecoder.h"
 
 #include "bass.h"
@@ -24,8 +24,7 @@ namespace quorane::engine {
 // Everything an open needs, copied from the engine's settings at the call.
 struct OpenRequest {
     std::string url;
-    ProxySetting proxy;
-    uint32_t timeoutMs = 0;
+    NetSettings net;
     uint32_t bufferMs = 0;
     bool followPlaylists = false;
     int outputRate = 44100;
