@@ -2,7 +2,7 @@
 
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 #include "shell/TForm1.h"
 
 #include <QApplication>

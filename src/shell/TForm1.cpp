@@ -9,7 +9,7 @@
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
 #include "platform/Prompts.h"
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 #include "shell/ShortcutFilter.h"
 #include "shell/SkinManager.h"
 #include "shell/StationListView.h"

@@ -6,7 +6,7 @@
 // start-up (FormCreate) and its part of the shutdown (FormDestroy).
 // Everything here belongs to the UI thread.
 #include "playback/PlayerView.h"
-#include "shell/TFormINI.h"
+#include "window/TFormINI.h"
 #include "stations/StationList.h"
 
 #include <QByteArray>

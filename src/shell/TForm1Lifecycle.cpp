@@ -9,7 +9,7 @@
 #include "playback/AudioStartup.h"
 #include "playback/PlaybackState.h"
 #include "playback/StreamTitle.h"
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
 #include "shell/TrayIcon.h"

@@ -3,7 +3,7 @@
 #include "platform/CodePage.h"
 #include "playback/PlaybackState.h"
 #include "playback/StreamPlayer.h"
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 #include "shell/TForm1.h"
 #include "stations/StationLine.h"
 #include "stations/StationListModel.h"

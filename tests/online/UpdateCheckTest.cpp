@@ -3,7 +3,7 @@
 // on Yes.
 #include "OnlineWindowFixture.h"
 #include "online/VersionCheck.h"
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 
 using quorane::test::ListAnswer;
 

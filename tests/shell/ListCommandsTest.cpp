@@ -3,7 +3,7 @@
 // view has one row per line.
 #include "MainWindowFixture.h"
 #include "platform/CodePage.h"
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 
 #include <QDir>
 #include <QFile>

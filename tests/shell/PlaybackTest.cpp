@@ -6,7 +6,7 @@
 #include "fixtures/IcyServer.h"
 #include "playback/Dynamic_Bass.h"
 #include "playback/PlaybackState.h"
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -3,7 +3,7 @@
 #include "online/ProxySetting.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 
 #include <QFontDatabase>
 #include <QGroupBox>

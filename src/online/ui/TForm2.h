@@ -6,7 +6,7 @@
 // shutdown. There is nothing to confirm: "Ok" and the close box both just
 // close, and Esc does nothing. The dialog lives, hidden, for the whole run.
 // UI thread only.
-#include "shell/TFormINI.h"
+#include "window/TFormINI.h"
 
 class QGroupBox;
 class QKeyEvent;

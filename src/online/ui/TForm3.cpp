@@ -2,7 +2,7 @@
 
 #include "online/ListServerAddress.h"
 #include "platform/CodePage.h"
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 #include "shell/TForm1.h"
 #include "stations/StationListModel.h"
 

@@ -7,7 +7,7 @@
 // client, which the main window's Download and Update commands use.
 // UI thread only.
 #include "online/TIdHTTP.h"
-#include "shell/TFormINI.h"
+#include "window/TFormINI.h"
 
 class QCheckBox;
 class QFrame;

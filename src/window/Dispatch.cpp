@@ -1,4 +1,4 @@
-#include "shell/Dispatch.h"
+#include "window/Dispatch.h"
 
 #include "platform/AppPaths.h"
 #include "platform/ErrorText.h"

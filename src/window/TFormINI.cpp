@@ -1,4 +1,4 @@
-#include "shell/TFormINI.h"
+#include "window/TFormINI.h"
 
 #include "platform/AppPaths.h"
 
