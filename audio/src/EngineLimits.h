@@ -45,4 +45,16 @@ inline constexpr uint16_t kOutputFrames = 2048;
 // at its abort flag again (it is also woken at once by a condition variable).
 inline constexpr int kIdlePollMs = 100;
 
+// HLS: a segment or init section larger than this is not one we play.
+inline constexpr size_t kMaxHlsSegmentBytes = 8 * 1024 * 1024;
+// A live HLS stream starts this many segments before its live edge.
+inline constexpr size_t kHlsLiveEdgeSegments = 3;
+// A live playlist without a new segment for this many target durations has
+// stopped: the stream counts as dropped and the source reconnects.
+inline constexpr int kHlsStallTargets = 3;
+// Waits between the attempts to get a dropped HLS stream back, the last one
+// repeated, and how long the attempts go on before the stream ends.
+inline constexpr int kHlsRetryDelaysMs[] = {500, 1000, 2000, 4000, 8000, 15000};
+inline constexpr int kHlsRetryLimitMs = 5 * 60 * 1000;
+
 } // namespace quorane::engine

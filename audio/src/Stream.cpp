@@ -1,6 +1,7 @@
 #include "Stream.h"
 
 #include "EngineLimits.h"
+#include "HlsPlaylist.h"
 #include "PlaylistParser.h"
 
 #include <algorithm>
@@ -36,6 +37,8 @@ void Stream::shutdown() {
     ring_.abort();
     if (source_)
         source_->stop();
+    if (hls_)
+        hls_->stop();
     if (decoder_)
         decoder_->stop();
 }
@@ -78,17 +81,19 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
     first.resize(static_cast<size_t>(std::max(n, 0L)));
 
     if (PlaylistParser::isPlaylist(answer.contentType, first)) {
-        if (!request.followPlaylists) {
-            stream->shutdown();
-            error = BASS_ERROR_FORMAT;
-            return nullptr;
-        }
         stream->ring_.waitForEndOrFill(kMaxPlaylistBytes, msUntil(audioDeadline));
         std::string body(kMaxPlaylistBytes, '\0');
         n = stream->ring_.peek(reinterpret_cast<uint8_t *>(body.data()), body.size(), 0);
         body.resize(static_cast<size_t>(std::max(n, 0L)));
         std::string base = answer.effectiveUrl.empty() ? url : answer.effectiveUrl;
         stream->shutdown();
+        // An HLS playlist is the stream itself, not a list of stations.
+        if (HlsPlaylist::isHls(body))
+            return openHls(request, answer, base, std::move(body), openDeadline, error);
+        if (!request.followPlaylists) {
+            error = BASS_ERROR_FORMAT;
+            return nullptr;
+        }
         error = BASS_ERROR_FORMAT; // a playlist without a single playable entry
         for (const std::string &entry : PlaylistParser::entries(body)) {
             if (Clock::now() >= openDeadline) {
@@ -104,22 +109,59 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
         return nullptr;
     }
 
-    StreamDecoder::CommentCallback onComment;
     // A stream with ICY metadata names its songs there; only one source of
     // titles per stream keeps the notifications in order.
-    if (answer.metaint <= 0)
-        onComment = [raw](const std::string &block) { raw->publishMeta(block); };
-    stream->decoder_ = std::make_unique<StreamDecoder>(
-        stream->ring_, stream->voice_.pcm, stream->voice_.playing, request.outputRate,
-        answer.contentType, first, std::move(onComment));
-    stream->decoder_->start();
-    error = stream->decoder_->waitForFirstAudio(audioDeadline);
+    error = stream->startDecoder(request, answer, first, answer.metaint <= 0, audioDeadline);
     if (error != BASS_OK) {
         stream->shutdown();
         return nullptr;
     }
     stream->keepHeaders(answer);
     return stream;
+}
+
+std::shared_ptr<Stream> Stream::openHls(const OpenRequest &request, const HttpAnswer &answer,
+                                        const std::string &url, std::string playlist,
+                                        std::chrono::steady_clock::time_point openDeadline,
+                                        int &error) {
+    using Clock = std::chrono::steady_clock;
+    // The variant's playlist and the first segment are requests of their own.
+    auto deadline =
+        std::min(openDeadline, Clock::now() + std::chrono::milliseconds(request.net.timeoutMs +
+                                                                        kFirstAudioTimeoutMs));
+    auto stream = std::make_shared<Stream>(request.outputRate);
+    Stream *raw = stream.get();
+    HlsSource::Options options{url,         std::move(playlist), answer,
+                               request.net, request.bufferMs,    request.proc,
+                               request.user};
+    stream->hls_ =
+        std::make_unique<HlsSource>(std::move(options), stream->ring_,
+                                    [raw](const std::string &block) { raw->publishMeta(block); });
+    stream->hls_->start();
+    error = stream->hls_->waitForAnswer(deadline);
+    if (error == BASS_OK)
+        // Titles come from the playlist and the segments' tags only.
+        error =
+            stream->startDecoder(request, stream->hls_->answer(), std::string(), false, deadline);
+    if (error != BASS_OK) {
+        stream->shutdown();
+        return nullptr;
+    }
+    stream->keepHeaders(stream->hls_->answer());
+    return stream;
+}
+
+int Stream::startDecoder(const OpenRequest &request, const HttpAnswer &answer,
+                         const std::string &firstBytes, bool withComments,
+                         std::chrono::steady_clock::time_point deadline) {
+    StreamDecoder::CommentCallback onComment;
+    if (withComments)
+        onComment = [this](const std::string &block) { publishMeta(block); };
+    decoder_ =
+        std::make_unique<StreamDecoder>(ring_, voice_.pcm, voice_.playing, request.outputRate,
+                                        answer.contentType, firstBytes, std::move(onComment));
+    decoder_->start();
+    return decoder_->waitForFirstAudio(deadline);
 }
 
 void Stream::keepHeaders(const HttpAnswer &answer) {

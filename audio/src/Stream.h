@@ -6,6 +6,7 @@
 
 #include "AudioOutput.h"
 #include "ByteRing.h"
+#include "HlsSource.h"
 #include "HttpSource.h"
 #include "NetSettings.h"
 #include "StreamDecoder.h"
@@ -65,6 +66,14 @@ private:
                                           int depth,
                                           std::chrono::steady_clock::time_point openDeadline,
                                           int &error);
+    static std::shared_ptr<Stream> openHls(const OpenRequest &request, const HttpAnswer &answer,
+                                           const std::string &url, std::string playlist,
+                                           std::chrono::steady_clock::time_point openDeadline,
+                                           int &error);
+    // Starts the decode thread on the ring and waits for its first audio.
+    int startDecoder(const OpenRequest &request, const HttpAnswer &answer,
+                     const std::string &firstBytes, bool withComments,
+                     std::chrono::steady_clock::time_point deadline);
     void publishMeta(const std::string &block);
     void keepHeaders(const HttpAnswer &answer);
 
@@ -80,6 +89,7 @@ private:
     // Created and stopped by the API thread during open and shutdown only;
     // fixed in between.
     std::unique_ptr<HttpSource> source_;
+    std::unique_ptr<HlsSource> hls_; // instead of source_ for an HLS stream
     std::unique_ptr<StreamDecoder> decoder_;
     long long contentLength_ = -1; // fixed after open
 

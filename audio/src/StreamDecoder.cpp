@@ -85,6 +85,12 @@ std::string StreamDecoder::demuxerFor(const std::string &contentType,
         return "ogg";
     if (type == "audio/flac" || type == "audio/x-flac")
         return "flac";
+    if (type == "video/mp2t" || type == "audio/mp2t")
+        return "mpegts";
+    if (type == "audio/mp4" || type == "audio/x-m4a" || type == "audio/m4a")
+        return "mp4";
+    if (type == "audio/aac-latm" || type == "audio/loas" || type == "audio/mp4a-latm")
+        return "loas";
     return "";
 }
 
