@@ -68,6 +68,12 @@ std::string StreamDecoder::demuxerFor(const std::string &contentType,
         return "ogg";
     if (firstBytes.rfind("fLaC", 0) == 0)
         return "flac";
+    // AAC in LOAS/LATM, often labelled as plain AAC, and MP4 by its first box.
+    if (firstBytes.size() >= 2 && static_cast<uint8_t>(firstBytes[0]) == 0x56 &&
+        (static_cast<uint8_t>(firstBytes[1]) & 0xE0) == 0xE0)
+        return "loas";
+    if (firstBytes.size() >= 8 && firstBytes.compare(4, 4, "ftyp") == 0)
+        return "mp4";
     std::string type = contentType.substr(0, contentType.find(';'));
     type.erase(
         std::remove_if(type.begin(), type.end(), [](unsigned char c) { return std::isspace(c); }),
