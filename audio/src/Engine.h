@@ -55,6 +55,7 @@ private:
     std::atomic<DWORD> netTimeoutMs_;
     std::atomic<DWORD> netBufferMs_;
     std::atomic<DWORD> playlists_{0};
+    std::atomic<DWORD> reconnectLimitMs_;
     std::mutex proxyMutex_; // guards the three fields below
     std::string proxyText_;
     ProxySetting proxy_;

@@ -79,6 +79,12 @@ void HlsSource::settle(int error) {
     cv_.notify_all();
 }
 
+bool HlsSource::answered(int &error) {
+    std::lock_guard lock(mutex_);
+    error = error_;
+    return settled_;
+}
+
 bool HlsSource::sleepMs(long ms) {
     std::unique_lock lock(mutex_);
     cv_.wait_for(lock, std::chrono::milliseconds(std::max(ms, 0L)),
@@ -88,7 +94,35 @@ bool HlsSource::sleepMs(long ms) {
 
 void HlsSource::run() {
     lastGrowth_ = Clock::now();
-    if (!loadMedia(options_.url, options_.playlist)) {
+    std::string url = options_.url, body = options_.playlist;
+    playlistAnswer_ = options_.answer;
+    if (body.empty()) {
+        // A reconnect: the station's playlist afresh, once it has moved on.
+        HttpFetch::Result r;
+        next_ = options_.resumeAt;
+        for (;;) {
+            r = fetch_.get(url, kMaxPlaylistBytes, static_cast<long>(options_.net.timeoutMs));
+            if (r.error != BASS_OK) {
+                settle(r.error);
+                ring_.setEnded();
+                return;
+            }
+            if (next_ < 0 || !HlsPlaylist::isHls(r.body) || !stillFrozen(r))
+                break;
+            if (!sleepMs(500)) {
+                ring_.setEnded();
+                return;
+            }
+        }
+        body = std::move(r.body);
+        if (!r.effectiveUrl.empty())
+            url = r.effectiveUrl;
+        playlistAnswer_.lines = std::move(r.lines);
+        playlistAnswer_.status = r.status;
+        playlistAnswer_.contentType = r.contentType;
+        playlistAnswer_.effectiveUrl = url;
+    }
+    if (!HlsPlaylist::isHls(body) || !loadMedia(url, body)) {
         settle(BASS_ERROR_FORMAT);
         ring_.setEnded();
         return;
@@ -107,11 +141,9 @@ void HlsSource::run() {
             int64_t wanted = next_;
             changed = reload() && media_.segments.back().sequence >= wanted;
             more = changed;
-            if (!more && msSince(lastGrowth_) > kHlsStallTargets * target) {
-                if (!reconnect())
-                    break;
-                more = changed = true;
-            }
+            // Stopped growing: a dropped stream, which the stream reconnects.
+            if (!more && msSince(lastGrowth_) > kHlsStallTargets * target)
+                break;
         }
         if (!more)
             break;
@@ -156,32 +188,25 @@ bool HlsSource::loadMedia(const std::string &url, const std::string &body) {
     return true;
 }
 
+bool HlsSource::stillFrozen(const HttpFetch::Result &r) {
+    HlsPlaylist list = HlsPlaylist::parse(r.body);
+    if (list.isMaster()) {
+        const HlsPlaylist::Variant *v = list.pickVariant();
+        HttpFetch::Result media = fetch_.get(
+            PlaylistParser::resolve(r.effectiveUrl.empty() ? options_.url : r.effectiveUrl, v->uri),
+            kMaxPlaylistBytes, static_cast<long>(options_.net.timeoutMs));
+        if (media.error != BASS_OK)
+            return true;
+        list = HlsPlaylist::parse(media.body);
+    }
+    // Exactly where the dropped connection stopped: nothing new yet.
+    return !list.segments.empty() && list.segments.back().sequence == next_ - 1;
+}
+
 bool HlsSource::reload() {
     HttpFetch::Result r =
         fetch_.get(mediaUrl_, kMaxPlaylistBytes, static_cast<long>(options_.net.timeoutMs));
     return r.error == BASS_OK && HlsPlaylist::isHls(r.body) && loadMedia(mediaUrl_, r.body);
-}
-
-bool HlsSource::reconnect() {
-    auto started = Clock::now();
-    for (size_t attempt = 0; !aborted_ && msSince(started) < kHlsRetryLimitMs; ++attempt) {
-        constexpr size_t steps = std::size(kHlsRetryDelaysMs);
-        if (!sleepMs(kHlsRetryDelaysMs[std::min(attempt, steps - 1)]))
-            return false;
-        // From the station's own address again: the server may have moved
-        // the variants or restarted its numbering.
-        HttpFetch::Result r =
-            fetch_.get(options_.url, kMaxPlaylistBytes, static_cast<long>(options_.net.timeoutMs));
-        if (r.error != BASS_OK || !HlsPlaylist::isHls(r.body))
-            continue;
-        int64_t before = media_.segments.empty() ? -1 : media_.segments.back().sequence;
-        if (loadMedia(r.effectiveUrl.empty() ? options_.url : r.effectiveUrl, r.body) &&
-            media_.segments.back().sequence != before) {
-            lastGrowth_ = Clock::now();
-            return true;
-        }
-    }
-    return false;
 }
 
 bool HlsSource::playNewSegments() {
@@ -197,6 +222,7 @@ bool HlsSource::playNewSegments() {
         if (!feed(segment))
             return false;
         next_ = segment.sequence + 1;
+        nextShared_ = next_;
     }
     return !aborted_;
 }
@@ -245,15 +271,17 @@ bool HlsSource::feed(const HlsPlaylist::Segment &segment) {
     }
     if (!block.empty() && block != lastTitle_) {
         lastTitle_ = block;
-        onMeta_(block);
+        onMeta_(block, ring_.downloaded());
     }
     return write(bytes);
 }
 
 bool HlsSource::begin(const std::string &firstBytes, bool fragmentedMp4) {
-    answer_ = options_.answer;
+    answer_ = playlistAnswer_;
     answer_.contentType = formatOf(firstBytes, fragmentedMp4);
-    answer_.contentLength = -1;
+    // A playlist with its end already listed is a recording: it ends and
+    // is not reconnected (0 marks it of known length).
+    answer_.contentLength = media_.endList ? 0 : -1;
     answer_.metaint = 0;
     answer_.bitrateKbps = bandwidth_ / 1000;
     uint64_t kbps = bandwidth_ > 0 ? static_cast<uint64_t>(bandwidth_) / 1000 : kAssumedKbps;

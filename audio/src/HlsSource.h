@@ -5,15 +5,15 @@
 // packed ADTS/MP3 with its ID3 tags cut out, or fragmented MP4 after its
 // init section). Titles (ID3 in packed audio, else #EXTINF) are reported at
 // the place in the byte stream where their segment begins. A playlist that
-// stops growing counts as a dropped stream: the source tries to get it back
-// for a while, then ends the stream.
+// stops growing ends the download like a dropped connection, so the stream
+// reconnects as it does for any station.
 #pragma once
 
 #include "ByteRing.h"
 #include "HlsPlaylist.h"
 #include "HttpFetch.h"
-#include "HttpSource.h"
 #include "NetSettings.h"
+#include "StreamSource.h"
 
 #include "bass.h"
 
@@ -27,14 +27,17 @@
 
 namespace quorane::engine {
 
-class HlsSource {
+class HlsSource : public StreamSource {
 public:
-    using MetaCallback = std::function<void(const std::string &block)>;
-
     struct Options {
-        std::string url;      // the playlist's URL after redirects
-        std::string playlist; // the playlist's body, already downloaded
-        HttpAnswer answer;    // the playlist's answer (its header lines are the stream's)
+        std::string url;      // the playlist's URL (the station's, or after redirects)
+        std::string playlist; // its body if already downloaded, else "" (fetched first)
+        HttpAnswer
+            answer; // the playlist's answer, if downloaded (its header lines are the stream's)
+        // A reconnect: the sequence number the dropped connection wanted
+        // next; the source waits until the playlist has moved past it, so
+        // that nothing already heard plays again. -1 for a first open.
+        int64_t resumeAt = -1;
         NetSettings net;
         uint32_t bufferMs = 0;
         DOWNLOADPROC *proc = nullptr;
@@ -42,25 +45,30 @@ public:
     };
 
     HlsSource(Options options, ByteRing &ring, MetaCallback onMeta);
-    ~HlsSource();
+    ~HlsSource() override;
     HlsSource(const HlsSource &) = delete;
     HlsSource &operator=(const HlsSource &) = delete;
 
-    void start();
-    // Waits until the first segment is in the ring (BASS_OK), the stream
-    // cannot be played (its error code) or the deadline passes.
-    int waitForAnswer(std::chrono::steady_clock::time_point deadline);
-    // Valid after waitForAnswer returned BASS_OK: the playlist's header lines,
-    // and as Content-Type the segments' format.
-    const HttpAnswer &answer() const { return answer_; }
-    // Aborts and joins the thread; safe to call twice.
-    void stop();
+    void start() override;
+    // Settles when the first segment is in the ring (BASS_OK) or the stream
+    // cannot be played (its error code).
+    int waitForAnswer(std::chrono::steady_clock::time_point deadline) override;
+    bool answered(int &error) override;
+    // The playlist's header lines, and as Content-Type the segments' format.
+    const HttpAnswer &answer() const override { return answer_; }
+    void stop() override;
+    // Always 0: segments come in bursts with pauses between them, so the
+    // source watches the playlist itself and ends the download when the
+    // playlist stops growing.
+    int64_t idleMs() const override { return 0; }
+    // The sequence number of the next segment to play (-1 before the first).
+    int64_t nextSequence() const { return nextShared_.load(); }
 
 private:
     void run();
     bool loadMedia(const std::string &url, const std::string &body);
     bool reload();
-    bool reconnect();
+    bool stillFrozen(const HttpFetch::Result &r);
     bool playNewSegments();
     bool feed(const HlsPlaylist::Segment &segment);
     bool begin(const std::string &firstBytes, bool fragmentedMp4);
@@ -77,15 +85,17 @@ private:
 
     // Download thread only until settled, then read-only for everyone.
     HttpAnswer answer_;
+    HttpAnswer playlistAnswer_; // download thread only: the first playlist's answer
 
     // Download thread only.
     std::string mediaUrl_;
     HlsPlaylist media_;
-    int64_t next_ = -1;     // sequence number of the next segment to play
-    std::string mapUri_;    // init section already written ("" none)
-    std::string lastTitle_; // last title block reported
-    bool begun_ = false;    // the ring is allocated and the first bytes written
-    long bandwidth_ = 0;    // of the chosen variant, bits per second
+    int64_t next_ = -1;                   // sequence number of the next segment to play
+    std::atomic<int64_t> nextShared_{-1}; // next_ for other threads
+    std::string mapUri_;                  // init section already written ("" none)
+    std::string lastTitle_;               // last title block reported
+    bool begun_ = false;                  // the ring is allocated and the first bytes written
+    long bandwidth_ = 0;                  // of the chosen variant, bits per second
     std::chrono::steady_clock::time_point lastGrowth_; // when the playlist last grew
 
     std::mutex mutex_;           // guards settled_ and error_; pairs with cv_

@@ -1,6 +1,7 @@
 #include "HttpSource.h"
 
 #include "EngineLimits.h"
+#include "EngineLog.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,6 +22,11 @@ bool headerValue(const std::string &line, const char *name, std::string &value) 
     return true;
 }
 
+int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 } // namespace
 
 HttpSource::HttpSource(Options options, ByteRing &ring, MetaCallback onMeta)
@@ -31,7 +37,14 @@ HttpSource::~HttpSource() {
 }
 
 void HttpSource::start() {
+    lastDataMs_ = nowMs();
     thread_ = std::thread(&HttpSource::run, this);
+}
+
+int64_t HttpSource::idleMs() const {
+    if (delivering_)
+        return 0;
+    return std::max<int64_t>(0, nowMs() - lastDataMs_.load());
 }
 
 int HttpSource::waitForAnswer(std::chrono::steady_clock::time_point deadline) {
@@ -39,6 +52,12 @@ int HttpSource::waitForAnswer(std::chrono::steady_clock::time_point deadline) {
     if (!answerCv_.wait_until(lock, deadline, [&] { return settled_; }))
         return BASS_ERROR_TIMEOUT;
     return answerError_;
+}
+
+bool HttpSource::answered(int &error) {
+    std::lock_guard lock(answerMutex_);
+    error = answerError_;
+    return settled_;
 }
 
 void HttpSource::stop() {
@@ -105,6 +124,9 @@ bool HttpSource::beginBody(void *easy) {
         else if (headerValue(line, "icy-br", v))
             answer_.bitrateKbps = std::max(0L, std::strtol(v.c_str(), nullptr, 10));
     }
+    QLOG_INFO("answer %ld from %s: type \"%s\", length %lld, metaint %ld, bitrate %ld", status,
+              options_.url.c_str(), answer_.contentType.c_str(), answer_.contentLength,
+              answer_.metaint, answer_.bitrateKbps);
     if (status < 200 || status >= 300) {
         settle(BASS_ERROR_FILEOPEN);
         return false;
@@ -121,10 +143,11 @@ bool HttpSource::beginBody(void *easy) {
             std::min<long long>(answer_.contentLength, static_cast<long long>(kMaxDownloadBuffer)));
     capacity = std::clamp(capacity, kMinDownloadBuffer, kMaxDownloadBuffer);
     ring_.allocate(capacity);
+    QLOG_INFO("download buffer %zu bytes", capacity);
 
     demuxer_ = std::make_unique<IcyDemuxer>(
         answer_.metaint, [this](const uint8_t *d, size_t n) { return ring_.write(d, n); },
-        [this](const std::string &block) { onMeta_(block); });
+        [this](const std::string &block) { onMeta_(block, demuxer_->audioBytes()); });
     settle(BASS_OK);
     return true;
 }
@@ -141,9 +164,12 @@ size_t HttpSource::onBody(char *data, size_t size, size_t count, void *self) {
     }
     if (s->options_.proc)
         s->options_.proc(data, static_cast<DWORD>(len), s->options_.user);
-    if (!s->demuxer_->feed(reinterpret_cast<const uint8_t *>(data), len))
-        return 0;
-    return len;
+    s->lastDataMs_ = nowMs();
+    s->delivering_ = true;
+    bool fed = s->demuxer_->feed(reinterpret_cast<const uint8_t *>(data), len);
+    s->lastDataMs_ = nowMs();
+    s->delivering_ = false;
+    return fed ? len : 0;
 }
 
 void HttpSource::run() {
@@ -186,6 +212,11 @@ void HttpSource::run() {
         if (msg->msg == CURLMSG_DONE)
             result = msg->data.result;
 
+    if (aborted_)
+        QLOG_DEBUG("download of %s aborted", options_.url.c_str());
+    else
+        QLOG_INFO("download of %s ended: %s", options_.url.c_str(),
+                  curl_easy_strerror(static_cast<CURLcode>(result)));
     if (aborted_)
         settle(BASS_ERROR_UNKNOWN);
     else if (!bodyStarted_ && result == CURLE_OK && beginBody(easy))

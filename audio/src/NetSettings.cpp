@@ -18,6 +18,9 @@ void NetSettings::apply(void *handle) const {
     curl_easy_setopt(easy, CURLOPT_USERAGENT, "Quorane/1.02");
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeoutMs));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // Without this, freeing a transfer whose name lookup hangs waits for the
+    // lookup to end; with it libcurl leaves the lookup thread to finish alone.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     // An empty proxy also keeps curl from picking one up from the environment:
     // Quorane's own proxy setting is the only one that applies. An https
     // station goes through it by CONNECT, end to end encrypted.

@@ -117,6 +117,8 @@ TEST(Proxy, StreamsOpenedAfterTheSettingGoThroughIt) {
         << server.lastRequestHeaders("/live");
     // The proxy rewrites header lines in its own form; they come back as it sent them.
     EXPECT_TRUE(has(headersOf(ch), "icy-name: Quorane Test FM"));
+    // Titles are announced as they are heard, so the stream plays first.
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
     EXPECT_TRUE(waitUntil([&] { return BASS_ChannelGetTags(ch, BASS_TAG_META) != nullptr; }, 10s));
 
     // Without the proxy the same URL is fetched directly again; the stream
