@@ -97,22 +97,16 @@ void HlsSource::run() {
     std::string url = options_.url, body = options_.playlist;
     playlistAnswer_ = options_.answer;
     if (body.empty()) {
-        // A reconnect: the station's playlist afresh, once it has moved on.
-        HttpFetch::Result r;
+        // A reconnect: the station's playlist afresh. It goes on after the
+        // last segment heard, so a playlist that has not moved yet gives
+        // nothing until it does, and nothing plays twice.
         next_ = options_.resumeAt;
-        for (;;) {
-            r = fetch_.get(url, kMaxPlaylistBytes, static_cast<long>(options_.net.timeoutMs));
-            if (r.error != BASS_OK) {
-                settle(r.error);
-                ring_.setEnded();
-                return;
-            }
-            if (next_ < 0 || !HlsPlaylist::isHls(r.body) || !stillFrozen(r))
-                break;
-            if (!sleepMs(500)) {
-                ring_.setEnded();
-                return;
-            }
+        HttpFetch::Result r =
+            fetch_.get(url, kMaxPlaylistBytes, static_cast<long>(options_.net.timeoutMs));
+        if (r.error != BASS_OK) {
+            settle(r.error);
+            ring_.setEnded();
+            return;
         }
         body = std::move(r.body);
         if (!r.effectiveUrl.empty())
@@ -186,21 +180,6 @@ bool HlsSource::loadMedia(const std::string &url, const std::string &body) {
     mediaUrl_ = mediaUrl;
     media_ = std::move(list);
     return true;
-}
-
-bool HlsSource::stillFrozen(const HttpFetch::Result &r) {
-    HlsPlaylist list = HlsPlaylist::parse(r.body);
-    if (list.isMaster()) {
-        const HlsPlaylist::Variant *v = list.pickVariant();
-        HttpFetch::Result media = fetch_.get(
-            PlaylistParser::resolve(r.effectiveUrl.empty() ? options_.url : r.effectiveUrl, v->uri),
-            kMaxPlaylistBytes, static_cast<long>(options_.net.timeoutMs));
-        if (media.error != BASS_OK)
-            return true;
-        list = HlsPlaylist::parse(media.body);
-    }
-    // Exactly where the dropped connection stopped: nothing new yet.
-    return !list.segments.empty() && list.segments.back().sequence == next_ - 1;
 }
 
 bool HlsSource::reload() {

@@ -35,8 +35,9 @@ public:
         HttpAnswer
             answer; // the playlist's answer, if downloaded (its header lines are the stream's)
         // A reconnect: the sequence number the dropped connection wanted
-        // next; the source waits until the playlist has moved past it, so
-        // that nothing already heard plays again. -1 for a first open.
+        // next; the source goes on from there (or from the live edge when the
+        // playlist has moved past it), so nothing heard plays again. -1 for a
+        // first open.
         int64_t resumeAt = -1;
         NetSettings net;
         uint32_t bufferMs = 0;
@@ -68,7 +69,6 @@ private:
     void run();
     bool loadMedia(const std::string &url, const std::string &body);
     bool reload();
-    bool stillFrozen(const HttpFetch::Result &r);
     bool playNewSegments();
     bool feed(const HlsPlaylist::Segment &segment);
     bool begin(const std::string &firstBytes, bool fragmentedMp4);

@@ -1,5 +1,6 @@
 // The main window's start-up and its part of the shutdown, and the settings
 // file it reads at start and writes at exit.
+#include "online/ListServerAddress.h"
 #include "platform/AppDir.h"
 #include "platform/AppPaths.h"
 #include "platform/CodePage.h"
@@ -111,6 +112,11 @@ void TForm1::LoadSettings() {
             ini.ReadString(QStringLiteral("Favorites"), QStringLiteral("Fav%1").arg(n), QString());
         FavoriteUrls[n - 1] = CodePage::ToAnsi(value);
     }
+    // The user's own list server, if any; read here only, never written.
+    const QString problem =
+        ListServerAddress::Configure(ini.ReadString(main, QStringLiteral("ListServer"), QString()));
+    if (!problem.isEmpty())
+        ShowErrorBox(problem);
 }
 
 void TForm1::SaveSettings() {
