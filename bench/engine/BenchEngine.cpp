@@ -9,9 +9,8 @@
 // its audio output on its first decoded audio. Icecast's own time to first
 // byte (curl) is printed beside them.
 //
-// Usage: bench_engine [seconds-of-playing (default 30)] [URL]
-// With a URL (a live HLS server on 127.0.0.1, say) that stream is measured
-// instead of the Icecast the bench starts.
+// Usage: bench_engine [seconds-of-playing (default 30) [URL]]: with a URL,
+// that stream is measured instead (a live HLS server on 127.0.0.1, say).
 // Both players run as child processes measured the same way from /proc;
 // the engine's child is this program started with --play URL.
 #include "ChildProcess.h"
@@ -22,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -202,33 +202,6 @@ void report(const char *what, double engine, double mpv, const char *unit, doubl
                 engine, unit, mpv, unit, ratio, target, ratio <= target ? "met" : "MISSED");
 }
 
-// Plays the URL with the engine and with mpv and prints the figures side by side.
-int compare(const std::string &url, int seconds) {
-    std::string self = "/proc/self/exe";
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n > 0)
-        self.assign(path, static_cast<size_t>(n));
-    std::printf("stream %s, %d s of playing per player\n", url.c_str(), seconds);
-    std::fflush(stdout);
-
-    Figures engine = measure(true, self, url, seconds);
-    Figures mpv = measure(false, self, url, seconds);
-    double engineFirst = firstAudio(true, self, url);
-    double mpvFirst = firstAudio(false, self, url);
-    if (engine.cpuMs < 0 || mpv.cpuMs < 0 || engineFirst < 0 || mpvFirst < 0) {
-        std::fprintf(stderr, "a player failed to start (engine %.0f, mpv %.0f)\n", engine.cpuMs,
-                     mpv.cpuMs);
-        return 1;
-    }
-    report("CPU time", engine.cpuMs, mpv.cpuMs, "ms", 0.6);
-    report("peak memory (VmHWM)", engine.peakKb / 1024.0, mpv.peakKb / 1024.0, "MiB", 0.6);
-    report("open to first audio", engineFirst, mpvFirst, "ms", 1.0);
-    std::printf("(first audio: median of 5 opens each; the engine from its open call, mpv from "
-                "process start to its audio output opening)\n");
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -239,38 +212,44 @@ int main(int argc, char **argv) {
     int seconds = argc >= 2 ? std::atoi(argv[1]) : 30;
     if (seconds <= 0)
         seconds = 30;
-    // "SECONDS URL": the same figures for a stream of the caller's, such as a
-    // live HLS server on 127.0.0.1, instead of the Icecast the bench starts.
-    if (argc >= 3)
-        return compare(argv[2], seconds);
     if (access(QUORANE_ICECAST_SCRIPT, R_OK) != 0 || system("command -v mpv >/dev/null") != 0) {
         std::fprintf(stderr, "needs %s and mpv\n", QUORANE_ICECAST_SCRIPT);
         return 77;
     }
-    int lifetime = 2 * seconds + 120;
-    ChildProcess icecast({"bash", QUORANE_ICECAST_SCRIPT, "--seconds", std::to_string(lifetime),
-                          "--mount", "/x.mp3", "--name", "Quorane Bench", "--frequency", "1000"},
-                         {});
-    std::string url, line;
-    while (icecast.readLine(line, Clock::now() + 30s)) {
-        if (line.rfind("URL=", 0) == 0)
-            url = line.substr(4);
-        if (line.rfind("ERROR=", 0) == 0) {
-            std::fprintf(stderr, "icecast: %s\n", line.c_str());
-            return line.find("not installed") != std::string::npos ? 77 : 1;
-        }
-        if (line == "READY=1")
-            break;
-    }
+    std::string self = "/proc/self/exe";
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n > 0)
+        self.assign(path, static_cast<size_t>(n));
+
+    // A URL after the seconds: that stream (a live HLS server on 127.0.0.1,
+    // say) instead of the Icecast the bench starts.
+    std::unique_ptr<ChildProcess> icecast;
+    std::string url = argc >= 3 ? argv[2] : "", line;
     if (url.empty()) {
-        std::fprintf(stderr, "icecast did not start\n");
-        return 1;
+        int lifetime = 2 * seconds + 120;
+        icecast = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"bash", QUORANE_ICECAST_SCRIPT, "--seconds",
+                                     std::to_string(lifetime), "--mount", "/x.mp3", "--name",
+                                     "Quorane Bench", "--frequency", "1000"},
+            std::vector<std::string>{});
+        while (icecast->readLine(line, Clock::now() + 30s)) {
+            if (line.rfind("URL=", 0) == 0)
+                url = line.substr(4);
+            if (line.rfind("ERROR=", 0) == 0) {
+                std::fprintf(stderr, "icecast: %s\n", line.c_str());
+                return line.find("not installed") != std::string::npos ? 77 : 1;
+            }
+            if (line == "READY=1")
+                break;
+        }
+        if (url.empty()) {
+            std::fprintf(stderr, "icecast did not start\n");
+            return 1;
+        }
+        // Let Icecast collect a full burst, as a station that has been on air.
+        std::this_thread::sleep_for(5s);
     }
-    // Let Icecast collect a full burst, as a station that has been on air.
-    std::this_thread::sleep_for(5s);
-<<<<<<< HEAD
-    return compare(url, seconds);
-=======
     std::printf("stream %s, %d s of playing per player\n", url.c_str(), seconds);
     std::fflush(stdout);
 
@@ -297,5 +276,4 @@ int main(int argc, char **argv) {
                 "until the first non-silent sample reaches the output; mpv: process start until "
                 "its audio output opens on the first decoded audio)\n");
     return 0;
->>>>>>> main
 }
