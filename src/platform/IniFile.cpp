@@ -184,7 +184,8 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
     }
 
     const QByteArray bytes = CodePage::ToAnsi(file.lines.join(file.eol) + file.eol);
-    if (!WriteFileAtomically(fileName_, bytes, nullptr))
+    // Settings may hold the proxy's login: a new file is its owner's alone.
+    if (!WriteFileAtomically(fileName_, bytes, nullptr, 0600))
         throw QuoraneError(QStringLiteral("Unable to write to %1").arg(fileName_));
 }
 

@@ -4,11 +4,11 @@
 // playback ones in TForm1Playback.cpp, start-up and shutdown in
 // TForm1Lifecycle.cpp.
 #include "shell/TForm1.h"
-#include "playback/StreamTitle.h"
 
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
 #include "platform/Prompts.h"
+#include "playback/StreamPlayer.h"
 #include "window/Dispatch.h"
 #include "shell/ShortcutFilter.h"
 #include "shell/SkinManager.h"
@@ -53,7 +53,8 @@ QFont WindowFont(int points, bool bold = false, bool italic = false) {
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent) : TFormINI(parent) {
+TForm1::TForm1(QWidget *parent)
+    : TFormINI(parent), Player(std::make_unique<StreamPlayer>(Playback, *this)) {
     setWindowTitle(QStringLiteral("Quorane"));
     sSkinManager1 = new SkinManager(this);
     Model = new StationListModel(&Stations, this);
@@ -68,10 +69,9 @@ TForm1::TForm1(QWidget *parent) : TFormINI(parent) {
     Dispatch([&] { FormCreate(); });
 }
 
-TForm1::~TForm1() {
-    // Titles still queued from the engine must not reach a window that is gone.
-    SetTitleView(nullptr);
-}
+// The player goes first (it waits for its open workers and releases the
+// stream), then the engine is unloaded with Playback.
+TForm1::~TForm1() = default;
 
 int TForm1::ClientTop() const {
     return MainMenu1 ? MainMenu1->sizeHint().height() : 0;
@@ -335,7 +335,7 @@ void TForm1::ConnectHandlers() {
             [this](int column, int, int size) {
                 // The URL column is the one the user needs to read; it never
                 // gets narrower than 100.
-                if (column == 4 && size < 100)
+                if (column == StationListModel::UrlColumn && size < 100)
                     sListView1->horizontalHeader()->resizeSection(column, 100);
             });
     connect(sListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {

@@ -5,6 +5,7 @@
 // station list, the favourites and the skin manager, and runs the program's
 // start-up (FormCreate) and its part of the shutdown (FormDestroy).
 // Everything here belongs to the UI thread.
+#include "playback/PlaybackState.h"
 #include "playback/PlayerView.h"
 #include "window/TFormINI.h"
 #include "stations/StationList.h"
@@ -12,6 +13,7 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <memory>
 
 class QAction;
 class QFrame;
@@ -28,6 +30,7 @@ class ShortcutFilter;
 class SkinManager;
 class StationListModel;
 class StationListView;
+class StreamPlayer;
 class TForm2;
 class TForm3;
 class TrayIcon;
@@ -87,6 +90,12 @@ public:
     void SetFavoriteClick(int slot);    // Slot11Click ... Slot141Click
     void FavoriteButtonClick(int slot); // sButton1Click ... sButton14Click
     void PlayFavoriteClick(int slot);   // Slot12Click ... Slot142Click
+    // Plays CurrentUrl anew, as a favourite slot does: "Connecting to " with
+    // the URL, then PlayUrl. For the desktop's media controls.
+    void PlayCurrentUrl();
+    // The one way to play a stream: releases the current one and opens url
+    // without holding up the window (see StreamPlayer).
+    void PlayUrl(const QByteArray &url);
     void Downloadlistfromserver1Click();
     void Update1Click();
 
@@ -101,15 +110,22 @@ public:
 
     // ---- status bar ----
     void SetStatusPanel(int index, const QString &text) override;
-    QString StatusPanel(int index) const;
+    QString StatusPanel(int index) const override;
 
     // ---- what the player shows (the now-playing panel, captions) ----
     void SetNowPlaying(const QString &text) override;
     QString NowPlaying() const override;
     void SetTitles(const QString &title) override;
-    void ProcessPendingEvents() override;
+    // While a stream opens, list edits and dialogs wait: their commands are
+    // disabled until the open ends.
+    void SetConnecting(bool connecting) override;
 
     // ---- data ----
+    // The playback values and the loaded engine. Declared before Player,
+    // which works on it and must go first.
+    PlaybackState Playback;
+    // Opens and plays streams, and follows their notifications.
+    std::unique_ptr<StreamPlayer> Player;
     StationList Stations;
     // Favourite slots 1 ... 14 (index 0 ... 13), 8-bit text in the code page.
     std::array<QByteArray, 14> FavoriteUrls;

@@ -1,5 +1,6 @@
 // The main window's start-up and its part of the shutdown, and the settings
 // file it reads at start and writes at exit.
+#include "online/ListServerAddress.h"
 #include "platform/AppDir.h"
 #include "platform/AppPaths.h"
 #include "platform/CodePage.h"
@@ -7,8 +8,7 @@
 #include "platform/PathResolver.h"
 #include "platform/Prompts.h"
 #include "playback/AudioStartup.h"
-#include "playback/PlaybackState.h"
-#include "playback/StreamTitle.h"
+#include "playback/StreamPlayer.h"
 #include "window/Dispatch.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
@@ -43,7 +43,6 @@ void TForm1::FormCreate() {
     ApplicationEvents::Of(this)->OnMinimize = [this] {
         Dispatch([&] { TrayIcon1MinimizeToTray(); });
     };
-    SetTitleView(this);
     AppDir = AppPaths::ExecutableDir();
     sSkinManager1->SetSkinDirectory(AppDir + QStringLiteral("Skins/"));
 
@@ -60,7 +59,8 @@ void TForm1::FormCreate() {
     }
     stationsRevisionAtStart_ = Stations.Revision();
 
-    const AudioStartResult audio = StartAudio(AppDir, static_cast<void *>(this), PluginHandles);
+    const AudioStartResult audio =
+        StartAudio(Playback, AppDir, static_cast<void *>(this), PluginHandles);
     if (audio.outcome == AudioStartResult::WrongVersion) {
         Prompts::Current().Message(
             nullptr, QStringLiteral("Error"),
@@ -88,8 +88,10 @@ void TForm1::FormDestroy() {
     // running while the program ends.
     Dispatch([&] { SaveSettings(); });
     Dispatch([&] {
-        StopAudio();
-        Channel = 0;
+        // No open may still be inside the engine when it goes.
+        Player->Shutdown();
+        StopAudio(Playback);
+        Playback.Channel = 0;
     });
     Dispatch([&] {
         const bool untouched = Stations.Revision() == stationsRevisionAtStart_;
@@ -110,6 +112,11 @@ void TForm1::LoadSettings() {
             ini.ReadString(QStringLiteral("Favorites"), QStringLiteral("Fav%1").arg(n), QString());
         FavoriteUrls[n - 1] = CodePage::ToAnsi(value);
     }
+    // The user's own list server, if any; read here only, never written.
+    const QString problem =
+        ListServerAddress::Configure(ini.ReadString(main, QStringLiteral("ListServer"), QString()));
+    if (!problem.isEmpty())
+        ShowErrorBox(problem);
 }
 
 void TForm1::SaveSettings() {

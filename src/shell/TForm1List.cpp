@@ -81,7 +81,8 @@ void TForm1::sListView1KeyPress(char16_t &key) {
 }
 
 void TForm1::sListView1KeyUp(int key, Qt::KeyboardModifiers) {
-    if (key != Qt::Key_Delete)
+    // Delete waits, like the menu's command, while a stream opens.
+    if (key != Qt::Key_Delete || !Deletestation1->isEnabled())
         return;
     // The view is drawn once, after the row count and the lines agree again;
     // the guard resumes drawing also when the deletion fails.

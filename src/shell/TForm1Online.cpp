@@ -13,6 +13,7 @@
 #include "window/Dispatch.h"
 #include "shell/TForm1.h"
 #include "stations/StationFile.h"
+#include "stations/StationLine.h"
 #include "stations/StationListModel.h"
 
 #include <QFile>
@@ -38,6 +39,29 @@ void CheckCanCreate(const QString &path) {
         f.remove();
 }
 
+bool IsStreamAddress(const QString &field) {
+    const QString url = field.trimmed();
+    for (const char *scheme : {"http://", "https://"})
+        if (url.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+            return url.size() > qsizetype(qstrlen(scheme));
+    // A playlist the player opens itself, wherever it lies.
+    for (const char *ext : {".pls", ".m3u", ".m3u8", ".asx", ".xspf"})
+        if (url.endsWith(QLatin1String(ext), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+// A captive portal or a web host's error page can come with status 200: only
+// an answer that reads as a station file with at least one stream address in
+// its URL field may replace the user's list.
+void CheckIsStationList(const QByteArray &bytes) {
+    for (const QString &line : StationFile::SplitLines(StationFile::Decode(bytes)))
+        if (IsStreamAddress(ExtractField(QLatin1Char('\t'), line, StationField::Url)))
+            return;
+    throw QuoraneError(QStringLiteral("The list server's answer is not a station list (no line "
+                                      "names a stream address); your station list is unchanged"));
+}
+
 } // namespace
 
 void TForm1::Downloadlistfromserver1Click() {
@@ -53,6 +77,7 @@ void TForm1::Downloadlistfromserver1Click() {
     // stay as they were.
     const QByteArray bytes = StationListDownload::Fetch(
         Form3->IdHTTP1, ListServerAddress::Url(QString::fromLatin1(StationListDownload::Path)));
+    CheckIsStationList(bytes);
     QString reason;
     if (!WriteFileAtomically(writeName, bytes, &reason))
         CannotCreate(writeName, reason);

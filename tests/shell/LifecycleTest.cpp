@@ -5,7 +5,6 @@
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
 #include "platform/CodePage.h"
-#include "playback/Dynamic_Bass.h"
 #include "shell/Program.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
@@ -14,9 +13,18 @@
 #include <QApplication>
 #include <QDir>
 #include <QSlider>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 namespace {
+
+// True while the library file is loaded into the process.
+bool EngineMapped(const QByteArray &path) {
+    void *h = dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD);
+    if (h)
+        dlclose(h);
+    return h != nullptr;
+}
 
 QByteArray FirstRunSettings() {
     QByteArray s = "[Main]\nProxy=\nVolume=50\nSkinName=Winter2003 (internal)\n[Favorites]\n";
@@ -186,11 +194,13 @@ TEST_F(Lifecycle, GeometryComesBackAndAMaximisedWindowKeepsItsLastNormalPosition
 
 TEST_F(Lifecycle, StartsTheRealEngineAndReleasesItAtShutdown) {
     TempAppFolder::Write(app.StationFile(), "");
-    RunOnce([](Program &) {
-        ASSERT_NE(AudioLibHandle, nullptr);
-        EXPECT_EQ(Bass.BASS_GetVersion() >> 16, 0x0204u);
+    const QByteArray engine = QFile::encodeName(app.EngineFile());
+    RunOnce([&](Program &p) {
+        ASSERT_NE(p.Form1->Playback.AudioLibHandle, nullptr);
+        EXPECT_EQ(p.Form1->Playback.Bass.BASS_GetVersion() >> 16, 0x0204u);
+        EXPECT_TRUE(EngineMapped(engine));
     });
-    EXPECT_EQ(AudioLibHandle, nullptr);
+    EXPECT_FALSE(EngineMapped(engine)) << "the engine stayed loaded after the shutdown";
     EXPECT_TRUE(Errors().isEmpty());
 }
 
@@ -202,7 +212,7 @@ TEST_F(Lifecycle, WithoutTheEngineOneBoxSaysSoAndTheSettingsSurvive) {
         "[Favorites]\nFav1=http://one/\n";
     TempAppFolder::Write(app.SettingsFile(), settings);
     RunOnce([](Program &p) {
-        EXPECT_EQ(AudioLibHandle, nullptr);
+        EXPECT_EQ(p.Form1->Playback.AudioLibHandle, nullptr);
         EXPECT_EQ(p.Form1->sTrackBar1->value(), 70);
     });
     const auto errors = Errors();
@@ -224,7 +234,6 @@ TEST_F(Lifecycle, AnEngineOfAnotherVersionEndsTheProgramWithoutWritingAnything) 
         EXPECT_FALSE(program.Form1->isVisible());
         program.Shutdown();
     }
-    UnloadAudioLibrary(); // the process would have ended here
     const auto shown = app.prompts.Messages();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].title, "Error");
