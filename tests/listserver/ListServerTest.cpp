@@ -79,11 +79,14 @@ TEST(ListServer, ServesTheFilesByteForByteAndAPageOfTheStations) {
               "New\t\t\t\t\thttp://new.example/\t\r\n");
     std::filesystem::remove(server.Path("ver.txt"));
     EXPECT_EQ(Ask(server.port(), RawHttp::Get("/quorane/ver.txt")).status, 404);
+    // A ver.txt the server cannot read is its own fault, not a missing file.
+    std::filesystem::create_directory(server.Path("ver.txt"));
+    EXPECT_EQ(Ask(server.port(), RawHttp::Get("/quorane/ver.txt")).status, 500);
     EXPECT_EQ(Ask(server.port(), RawHttp::Get("/quorane/../etc/passwd")).status, 404);
     EXPECT_EQ(Ask(server.port(), RawHttp::Post("/quorane/stations.txt", "x=1")).status, 405);
     // One log line per request.
     const std::string log = server.Log();
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 8) << log;
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 9) << log;
     EXPECT_NE(log.find("127.0.0.1:"), std::string::npos);
     EXPECT_NE(
         log.find("\"GET /quorane/stations.txt HTTP/1.1\" 200 " + std::to_string(Stations.size())),
