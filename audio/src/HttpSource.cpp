@@ -124,8 +124,20 @@ size_t HttpSource::onHeader(char *data, size_t size, size_t count, void *self) {
         s->answer_ = HttpAnswer();
         s->answer_.icyStatus = line.rfind("ICY ", 0) == 0;
     }
-    if (!line.empty())
+    if (!line.empty()) {
         s->answer_.lines.push_back(std::move(line));
+    } else if (!s->aborted_) {
+        // The end of an answer's headers. The final one settles the answer
+        // now, not with its first body byte: a server that answers and then
+        // sends nothing is held to the first-audio bound, not the answer's.
+        long status = 0;
+        curl_easy_getinfo(s->easyForBody_, CURLINFO_RESPONSE_CODE, &status);
+        if ((status >= 200 && status < 300) || status >= 400) {
+            s->bodyStarted_ = true;
+            if (!s->beginBody(s->easyForBody_))
+                return 0;
+        }
+    }
     return s->aborted_ ? 0 : len;
 }
 

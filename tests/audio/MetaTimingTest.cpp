@@ -53,6 +53,8 @@ TEST_P(TuneInTitle, ReachesASyncRegisteredAfterTheBufferWait) {
     DWORD ch = BASS_StreamCreateURL(server.url("/live").c_str(), 0, 0, nullptr, nullptr);
     ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
     waitForBuffer(ch);
+    // The player sets its texts and repaints before it registers.
+    std::this_thread::sleep_for(300ms);
     EXPECT_EQ(BASS_ChannelGetTags(ch, BASS_TAG_META), nullptr) << "announced before it was heard";
     MetaRecorder rec;
     ASSERT_NE(rec.attach(ch), 0u);

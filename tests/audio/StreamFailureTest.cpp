@@ -91,6 +91,28 @@ TEST(StreamFailure, ServerThatNeverAnswersTimesOut) {
     EXPECT_EQ(server.connections("/silent"), 1);
 }
 
+TEST(StreamFailure, AnswerWithoutAudioFailsFiveSecondsAfterTheAnswer) {
+    IcyServer server;
+    StreamMount m = radioMount("tone440.mp3", "audio/mpeg", false);
+    m.stallAfterBytes = 0; // the headers, then nothing
+    server.addStream("/mute", m);
+    EngineSession engine;
+    auto result = std::make_shared<std::pair<DWORD, int>>(1, BASS_OK);
+    std::string url = server.url("/mute");
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(finishesWithin(
+        [result, url] {
+            result->first = open(url);
+            result->second = BASS_ErrorGetCode();
+        },
+        20s));
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 4500ms);
+    EXPECT_LT(took, 8s);
+    EXPECT_EQ(result->first, 0u);
+    EXPECT_EQ(result->second, BASS_ERROR_TIMEOUT);
+}
+
 TEST(StreamFailure, StalledStreamPlaysOutThenFreesAtOnce) {
     IcyServer server;
     StreamMount m = radioMount("tone440.mp3", "audio/mpeg", false);
