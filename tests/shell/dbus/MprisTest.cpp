@@ -137,9 +137,8 @@ protected:
     }
     void TearDown() override {
         desktop.reset();
-        if (AudioLibHandle && Channel)
-            Bass.BASS_StreamFree(Channel);
-        Channel = 0;
+        if (form && form->Playback.AudioLibHandle && form->Playback.Channel)
+            form->Playback.Bass.BASS_StreamFree(form->Playback.Channel);
         MainWindowFixture::TearDown();
     }
     IcyServer server;
@@ -198,14 +197,14 @@ TEST_F(Mpris, TheStreamTitleStopAndPlayPauseReachTheDesktop) {
     // Stop from the desktop stops the stream.
     EXPECT_EQ(desktop->Call(PlayerIf, "Stop").type(), QDBusMessage::ReplyMessage);
     ASSERT_TRUE(desktop->WaitForChange("PlaybackStatus", "Stopped"));
-    EXPECT_EQ(Bass.BASS_ChannelIsActive(Channel), DWORD(BASS_ACTIVE_STOPPED));
+    EXPECT_EQ(form->Playback.Bass.BASS_ChannelIsActive(form->Playback.Channel), DWORD(BASS_ACTIVE_STOPPED));
 
     // PlayPause from a stop plays the station anew, from the server.
     const int before = server.connections("/live");
     desktop->changes.clear();
     desktop->Call(PlayerIf, "PlayPause");
     ASSERT_TRUE(desktop->WaitForChange("PlaybackStatus", "Playing"));
-    EXPECT_EQ(Bass.BASS_ChannelIsActive(Channel), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(form->Playback.Bass.BASS_ChannelIsActive(form->Playback.Channel), DWORD(BASS_ACTIVE_PLAYING));
     EXPECT_GT(server.connections("/live"), before);
     EXPECT_EQ(desktop->Get(PlayerIf, "PlaybackStatus"), "Playing");
 
