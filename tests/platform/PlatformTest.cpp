@@ -55,16 +55,25 @@ TEST(PathResolverTest, FindsFoldersWithoutRegardToCase) {
 }
 
 TEST(AppPathsTest, FilesAreFoundFromTheExecutablePath) {
-    AppPaths::SetExecutableForTesting("/opt/q/Quorane");
-    EXPECT_EQ(AppPaths::ExecutableDir(), "/opt/q/");
-    EXPECT_EQ(AppPaths::SettingsFile(), "/opt/q/Quorane.ini");
+    // A folder the user may write to keeps the settings beside the program.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString folder = dir.path() + QLatin1Char('/');
+    AppPaths::SetExecutableForTesting(folder + "Quorane");
+    EXPECT_EQ(AppPaths::ExecutableDir(), folder);
+    EXPECT_EQ(AppPaths::SettingsFile(), folder + "Quorane.ini");
     qputenv("XDG_CONFIG_HOME", "/cfg");
     EXPECT_EQ(AppPaths::GeometryFile(), "/cfg/Quorane.INI");
     qputenv("XDG_CONFIG_HOME", "relative/ignored");
     EXPECT_EQ(AppPaths::GeometryFile(), QDir::homePath() + "/.config/Quorane.INI");
+    AppPaths::SetExecutableForTesting(folder + "radio.player.bin");
+    EXPECT_EQ(AppPaths::SettingsFile(), folder + "radio.player.ini");
+    // An installed copy, whose folder cannot be written, keeps them in the
+    // user's configuration folder.
+    qputenv("XDG_CONFIG_HOME", "/cfg");
+    AppPaths::SetExecutableForTesting("/nonexistent/quorane-install/Quorane");
+    EXPECT_EQ(AppPaths::SettingsFile(), "/cfg/quorane/Quorane.ini");
     qunsetenv("XDG_CONFIG_HOME");
-    AppPaths::SetExecutableForTesting("/opt/q/radio.player.bin");
-    EXPECT_EQ(AppPaths::SettingsFile(), "/opt/q/radio.player.ini");
     AppPaths::SetExecutableForTesting(QString());
     // The real executable is this test program, wherever it was started from.
     EXPECT_TRUE(QFile::exists(AppPaths::ExecutablePath()));
