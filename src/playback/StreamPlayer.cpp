@@ -32,6 +32,7 @@ void StreamPlayer::PlayUrl(const QByteArray &url, std::function<void()> finished
     // on nothing of it reaches the window.
     state_.Bass.BASS_StreamFree(state_.Channel);
     state_.Channel = 0;
+    beforeReconnect_ = QString();
 
     auto job = std::make_shared<OpenJob>();
     pending_ = job;
@@ -100,6 +101,9 @@ void StreamPlayer::Opened(const std::shared_ptr<OpenJob> &job, DWORD handle) {
         ReadIcy();
         state_.Bass.BASS_ChannelSetSync(handle, BASS_SYNC_META, 0, &StreamPlayer::MetaSyncProc,
                                         this);
+        state_.Bass.BASS_ChannelSetSync(handle, BASS_SYNC_STALL, 0, &StreamPlayer::StallSyncProc,
+                                        this);
+        state_.Bass.BASS_ChannelSetSync(handle, BASS_SYNC_END, 0, &StreamPlayer::EndSyncProc, this);
         state_.Bass.BASS_ChannelPlay(handle, FALSE);
         view_.SetStatusPanel(PlayerView::OutcomePanel,
                              CodePage::FromAnsi("Playing " + state_.CurrentUrl));
@@ -145,11 +149,49 @@ void StreamPlayer::MetaArrived(DWORD channel, const QByteArray &block) {
     UpdateStreamTitle(block, state_, view_);
 }
 
+void StreamPlayer::StallSyncProc(DWORD, DWORD channel, DWORD data, void *user) {
+    auto *self = static_cast<StreamPlayer *>(user);
+    QMetaObject::invokeMethod(
+        self, [self, channel, data] { self->Stalled(channel, data != 0); }, Qt::QueuedConnection);
+}
+
+void StreamPlayer::EndSyncProc(DWORD, DWORD channel, DWORD, void *user) {
+    auto *self = static_cast<StreamPlayer *>(user);
+    QMetaObject::invokeMethod(
+        self, [self, channel] { self->Ended(channel); }, Qt::QueuedConnection);
+}
+
+void StreamPlayer::Stalled(DWORD channel, bool stalled) {
+    if (channel == 0 || channel != state_.Channel)
+        return;
+    if (stalled) {
+        if (beforeReconnect_.isNull())
+            beforeReconnect_ = view_.StatusPanel(PlayerView::OutcomePanel);
+        view_.SetStatusPanel(PlayerView::OutcomePanel, QStringLiteral("Reconnecting..."));
+    } else if (!beforeReconnect_.isNull()) {
+        view_.SetStatusPanel(PlayerView::OutcomePanel, beforeReconnect_);
+        beforeReconnect_ = QString();
+    }
+}
+
+void StreamPlayer::Ended(DWORD channel) {
+    if (channel == 0 || channel != state_.Channel)
+        return;
+    beforeReconnect_ = QString();
+    view_.SetStatusPanel(PlayerView::OutcomePanel,
+                         CodePage::FromAnsi("Can't open " + state_.CurrentUrl));
+}
+
 void StreamPlayer::StopStream() {
     const bool wasConnecting = Connecting();
     AbandonPending();
     if (wasConnecting)
         view_.SetStatusPanel(PlayerView::OutcomePanel, QString());
+    // A stopped stream does not reconnect: take "Reconnecting..." back.
+    if (!beforeReconnect_.isNull()) {
+        view_.SetStatusPanel(PlayerView::OutcomePanel, beforeReconnect_);
+        beforeReconnect_ = QString();
+    }
     if (EngineLoaded())
         state_.Bass.BASS_ChannelStop(state_.Channel);
 }

@@ -55,6 +55,11 @@ public:
     // The engine's notifications, registered with `this` as their user
     // value. They run on an engine thread.
     static void MetaSyncProc(DWORD sync, DWORD channel, DWORD data, void *user);
+    // data 1: the connection was lost and the engine reconnects; data 0:
+    // sound plays again.
+    static void StallSyncProc(DWORD sync, DWORD channel, DWORD data, void *user);
+    // The reconnect attempts ran out: the stream has ended for good.
+    static void EndSyncProc(DWORD sync, DWORD channel, DWORD data, void *user);
 
 private:
     // One open on its way; shared by the UI thread and its worker.
@@ -79,6 +84,10 @@ private:
     void ReadIcy();
     // UI thread: a block the engine announced on `channel`.
     void MetaArrived(DWORD channel, const QByteArray &block);
+    // UI thread: the stream on `channel` stalled (true) or plays again.
+    void Stalled(DWORD channel, bool stalled);
+    // UI thread: the stream on `channel` has ended for good.
+    void Ended(DWORD channel);
     void AbandonPending();
     // Joins the workers that have left; with `all`, waits for every one.
     void JoinWorkers(bool all);
@@ -90,6 +99,9 @@ private:
     std::shared_ptr<OpenJob> pending_;
     // What runs when the pending open ends. UI thread.
     std::function<void()> finished_;
+    // What status panel 0 showed when the stream lost its connection, shown
+    // again when sound is back; null while not reconnecting. UI thread.
+    QString beforeReconnect_;
     // Every worker not yet joined, abandoned ones included. UI thread.
     std::list<std::shared_ptr<OpenJob>> jobs_;
 };

@@ -136,6 +136,8 @@ protected:
     }
     void TearDown() override {
         desktop.reset();
+        if (form && form->Playback.AudioLibHandle && form->Playback.Channel)
+            form->Playback.Bass.BASS_StreamFree(form->Playback.Channel);
         MainWindowFixture::TearDown();
     }
     DWORD Active() const {
