@@ -17,7 +17,9 @@ void TForm1::CreateMpris() {
     };
     // A title belongs to the stream it came with; another station has none
     // until its own arrives.
-    state.title = [this] { return streamTitleUrl_ == Playback.CurrentUrl ? streamTitle_ : QString(); };
+    state.title = [this] {
+        return streamTitleUrl_ == Playback.CurrentUrl ? streamTitle_ : QString();
+    };
     state.station = [this] { return CodePage::FromAnsi(Playback.IcyName).trimmed(); };
     state.url = [this] { return CodePage::FromAnsi(Playback.CurrentUrl); };
     state.volume = [this] { return sTrackBar1->value(); };

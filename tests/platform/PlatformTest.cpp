@@ -55,24 +55,22 @@ TEST(PathResolverTest, FindsFoldersWithoutRegardToCase) {
 }
 
 TEST(AppPathsTest, FilesAreFoundFromTheExecutablePath) {
-    // A folder the user may write to keeps the settings beside the program.
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString folder = dir.path() + QLatin1Char('/');
-    AppPaths::SetExecutableForTesting(folder + "Quorane");
-    EXPECT_EQ(AppPaths::ExecutableDir(), folder);
-    EXPECT_EQ(AppPaths::SettingsFile(), folder + "Quorane.ini");
+    // A folder the user may write keeps the settings beside the program.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    AppPaths::SetExecutableForTesting(folder.path() + "/Quorane");
+    EXPECT_EQ(AppPaths::ExecutableDir(), folder.path() + "/");
+    EXPECT_EQ(AppPaths::SettingsFile(), folder.path() + "/Quorane.ini");
+    AppPaths::SetExecutableForTesting(folder.path() + "/radio.player.bin");
+    EXPECT_EQ(AppPaths::SettingsFile(), folder.path() + "/radio.player.ini");
+    // One it cannot write (an installed copy) keeps them in the configuration folder.
+    AppPaths::SetExecutableForTesting("/opt/q/Quorane");
+    EXPECT_EQ(AppPaths::ExecutableDir(), "/opt/q/");
     qputenv("XDG_CONFIG_HOME", "/cfg");
+    EXPECT_EQ(AppPaths::SettingsFile(), "/cfg/quorane/Quorane.ini");
     EXPECT_EQ(AppPaths::GeometryFile(), "/cfg/Quorane.INI");
     qputenv("XDG_CONFIG_HOME", "relative/ignored");
     EXPECT_EQ(AppPaths::GeometryFile(), QDir::homePath() + "/.config/Quorane.INI");
-    AppPaths::SetExecutableForTesting(folder + "radio.player.bin");
-    EXPECT_EQ(AppPaths::SettingsFile(), folder + "radio.player.ini");
-    // An installed copy, whose folder cannot be written, keeps them in the
-    // user's configuration folder.
-    qputenv("XDG_CONFIG_HOME", "/cfg");
-    AppPaths::SetExecutableForTesting("/nonexistent/quorane-install/Quorane");
-    EXPECT_EQ(AppPaths::SettingsFile(), "/cfg/quorane/Quorane.ini");
     qunsetenv("XDG_CONFIG_HOME");
     AppPaths::SetExecutableForTesting(QString());
     // The real executable is this test program, wherever it was started from.

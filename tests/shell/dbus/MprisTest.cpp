@@ -8,7 +8,6 @@
 #include "shell/dbus/PrivateBus.h"
 
 #include "fixtures/IcyServer.h"
-#include "playback/Dynamic_Bass.h"
 #include "playback/PlaybackState.h"
 #include "shell/MprisService.h"
 #include "shell/Program.h"
@@ -141,6 +140,9 @@ protected:
             form->Playback.Bass.BASS_StreamFree(form->Playback.Channel);
         MainWindowFixture::TearDown();
     }
+    DWORD Active() const {
+        return form->Playback.Bass.BASS_ChannelIsActive(form->Playback.Channel);
+    }
     IcyServer server;
     std::unique_ptr<Desktop> desktop;
 };
@@ -197,14 +199,14 @@ TEST_F(Mpris, TheStreamTitleStopAndPlayPauseReachTheDesktop) {
     // Stop from the desktop stops the stream.
     EXPECT_EQ(desktop->Call(PlayerIf, "Stop").type(), QDBusMessage::ReplyMessage);
     ASSERT_TRUE(desktop->WaitForChange("PlaybackStatus", "Stopped"));
-    EXPECT_EQ(form->Playback.Bass.BASS_ChannelIsActive(form->Playback.Channel), DWORD(BASS_ACTIVE_STOPPED));
+    EXPECT_EQ(Active(), DWORD(BASS_ACTIVE_STOPPED));
 
     // PlayPause from a stop plays the station anew, from the server.
     const int before = server.connections("/live");
     desktop->changes.clear();
     desktop->Call(PlayerIf, "PlayPause");
     ASSERT_TRUE(desktop->WaitForChange("PlaybackStatus", "Playing"));
-    EXPECT_EQ(form->Playback.Bass.BASS_ChannelIsActive(form->Playback.Channel), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(Active(), DWORD(BASS_ACTIVE_PLAYING));
     EXPECT_GT(server.connections("/live"), before);
     EXPECT_EQ(desktop->Get(PlayerIf, "PlaybackStatus"), "Playing");
 
