@@ -7,8 +7,8 @@
 // Everything here belongs to the UI thread.
 #include "playback/PlaybackState.h"
 #include "playback/PlayerView.h"
-#include "window/TFormINI.h"
 #include "stations/StationList.h"
+#include "window/TFormINI.h"
 
 #include <QByteArray>
 #include <QString>
@@ -190,4 +190,7 @@ private:
     // changed.
     bool stationFileUnread_ = false;
     quint64 stationsRevisionAtStart_ = 0;
+    // LoadSettings read the settings file: only then does SaveSettings
+    // write it, so a file that could not be read keeps the user's keys.
+    bool settingsRead_ = false;
 };

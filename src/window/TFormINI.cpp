@@ -64,10 +64,23 @@ void TFormINI::setVisible(bool visible) {
 }
 
 void TFormINI::WriteGeometry() {
-    if (!created_)
-        IniSection = windowTitle();
-    const Qt::WindowStates s = windowState();
-    const int state = (s & Qt::WindowMinimized) ? 1 : (s & Qt::WindowMaximized) ? 2 : 0;
+    int state = 0;
+    if (!created_) {
+        // A window never shown in this run writes back what it would have
+        // been shown with: its stored place, size and state, not the 0, 0
+        // of a window that was never placed.
+        created_ = true;
+        CreateParams();
+        state = ReadIniInt(QString(), QStringLiteral("WindowState"), 0);
+        if (state < 0 || state > 2)
+            state = 0;
+    } else {
+        const Qt::WindowStates s = windowState();
+        state = (s & Qt::WindowMinimized) ? 1 : (s & Qt::WindowMaximized) ? 2 : 0;
+    }
+    // The window's keys reach the file in one write, so a crash or a kill
+    // meanwhile leaves its section whole.
+    IniFileObj->BeginBatch();
     if (state == 0) {
         WriteIniInt(QString(), QStringLiteral("Top"), y());
         WriteIniInt(QString(), QStringLiteral("Left"), x());
@@ -75,6 +88,7 @@ void TFormINI::WriteGeometry() {
     WriteIniInt(QString(), QStringLiteral("Width"), width());
     WriteIniInt(QString(), QStringLiteral("Height"), height());
     WriteIniInt(QString(), QStringLiteral("WindowState"), state);
+    IniFileObj->Commit();
 }
 
 void TFormINI::ShowModal() {
