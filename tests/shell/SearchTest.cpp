@@ -145,14 +145,29 @@ TEST_F(Search, TheListHasNoTypeAheadAndColumnClicksDoNotSort) {
     ShowActive();
     form->sListView1->setFocus();
     Select({0});
-    form->sListView1->setCurrentIndex(form->Model->index(0, 0));
+    // The current cell in the "Station" column: a view's own type-ahead
+    // would find "Gamma" for G and "Delta Rock" for D there.
+    form->sListView1->setCurrentIndex(form->Model->index(0, 1));
+    Select({0});
     Key(Qt::Key_G);
+    EXPECT_EQ(form->CurrentStation(), 0);
     Key(Qt::Key_D);
     EXPECT_EQ(form->CurrentStation(), 0);
-    QTest::mouseClick(form->sListView1->horizontalHeader()->viewport(), Qt::LeftButton,
-                      Qt::NoModifier, QPoint(100, 5));
-    for (int r = 0; r < 4; ++r)
-        EXPECT_EQ(form->Model->Text(r, 1), ExtractField(QLatin1Char('\t'), Lines()[r], 1));
+    EXPECT_EQ(form->sListView1->currentIndex().row(), 0);
+
+    // A click on the "Station" header: no reordering, and the selection stays.
+    Select({2});
+    QHeaderView *header = form->sListView1->horizontalHeader();
+    const int stationColumn = header->sectionViewportPosition(1) + 10;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(stationColumn, 5));
+    EXPECT_EQ(form->sListView1->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(form->CurrentStation(), 2);
+    QAbstractItemModel *shown = form->sListView1->model();
+    for (int r = 0; r < 4; ++r) {
+        EXPECT_EQ(form->sListView1->verticalHeader()->logicalIndex(r), r);
+        EXPECT_EQ(shown->index(r, 1).data().toString(),
+                  ExtractField(QLatin1Char('\t'), Lines()[r], 1));
+    }
 }
 
 TEST_F(Search, RowTextsComeFromTheLinesFieldsWhateverTheirShape) {
