@@ -215,4 +215,7 @@ private:
     quint64 stationsRevisionAtStart_ = 0;
     // Set while TrayIcon1MinimizeToTray has the window hidden in the tray.
     bool hiddenInTray_ = false;
+    // LoadSettings read the settings file: only then does SaveSettings
+    // write it, so a file that could not be read keeps the user's keys.
+    bool settingsRead_ = false;
 };

@@ -9,11 +9,11 @@
 #include "platform/Prompts.h"
 #include "playback/AudioStartup.h"
 #include "playback/StreamPlayer.h"
-#include "window/Dispatch.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
 #include "shell/TrayIcon.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QFileInfo>
 #include <QSlider>
@@ -33,6 +33,26 @@ QString StationFilePath(const QString &spelling) {
     return ResolvePath(AppPaths::DataDir() + spelling);
 }
 
+// Runs one start-up step; whatever it raises, our own errors, a lack of
+// memory or anything else, is shown once and the start-up goes on with the
+// next step. Returns false when the step failed.
+template <class F> bool StartupStep(F &&step) {
+    try {
+        step();
+        return true;
+    } catch (const QuoraneError &e) {
+        ShowErrorBox(e.message());
+    } catch (const std::bad_alloc &) {
+        ShowErrorBox(QStringLiteral("Not enough memory to start Quorane completely; files it "
+                                    "could not read are left as they are"));
+    } catch (const std::exception &e) {
+        ShowErrorBox(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowErrorBox(QStringLiteral("Quorane met an unexpected error while starting"));
+    }
+    return false;
+}
+
 } // namespace
 
 // The add-ons' handles (0: not loaded), kept for the life of the process.
@@ -49,20 +69,22 @@ void TForm1::FormCreate() {
     sSkinManager1->SetSkinDirectory(AppPaths::DataDir() + QStringLiteral("Skins/"));
 
     const QString stationFile = StationFilePath(QStringLiteral("Data/stations.txt"));
-    try {
-        Stations.LoadFromFile(stationFile);
-        Model->SetRowCount(Stations.Count());
-    } catch (const QuoraneError &e) {
-        Model->SetRowCount(Stations.Count());
-        // A file that is there but unreadable must survive this run; a missing
-        // one is simply created at exit.
-        stationFileUnread_ = QFileInfo::exists(stationFile);
-        ShowErrorBox(e.message());
-    }
+    // A file that is there but could not be read (no right, not a file, too
+    // little memory) must survive this run; a missing one is simply created
+    // at exit.
+    stationFileUnread_ = QFileInfo::exists(stationFile);
+    stationsRevisionAtStart_ = Stations.Revision();
+    const bool stationsRead = StartupStep([&] { Stations.LoadFromFile(stationFile); });
+    Model->SetRowCount(Stations.Count());
+    if (stationsRead)
+        stationFileUnread_ = false;
     stationsRevisionAtStart_ = Stations.Revision();
 
-    const AudioStartResult audio =
-        StartAudio(Playback, AppDir, static_cast<void *>(this), PluginHandles);
+    AudioStartResult audio;
+    if (!StartupStep([&] {
+            audio = StartAudio(Playback, AppDir, static_cast<void *>(this), PluginHandles);
+        }))
+        audio.outcome = AudioStartResult::NotLoaded;
     if (audio.outcome == AudioStartResult::WrongVersion) {
         Prompts::Current().Message(
             nullptr, QStringLiteral("Error"),
@@ -73,7 +95,7 @@ void TForm1::FormCreate() {
         StartupAborted = true;
         return;
     }
-    if (audio.outcome == AudioStartResult::NotLoaded) {
+    if (audio.outcome == AudioStartResult::NotLoaded && !audio.reason.isEmpty()) {
         // Quorane still runs, without playback; nothing calls into the engine.
         ShowErrorBox(
             QStringLiteral("The audio engine %1 could not be loaded (%2). Quorane runs "
@@ -81,7 +103,7 @@ void TForm1::FormCreate() {
                 .arg(ResolvePath(AppDir + QStringLiteral("Plugins/libbass.so")), audio.reason));
     }
 
-    LoadSettings();
+    StartupStep([&] { LoadSettings(); });
 }
 
 void TForm1::FormDestroy() {
@@ -105,6 +127,15 @@ void TForm1::FormDestroy() {
 
 void TForm1::LoadSettings() {
     const IniFile ini(AppPaths::SettingsFile());
+    QString reason;
+    if (ini.Unreadable(&reason)) {
+        // The run goes on with the default settings, and the file keeps the
+        // user's: nothing is written over it at exit.
+        ShowErrorBox(QStringLiteral("Cannot open file \"%1\". %2. Quorane runs with its default "
+                                    "settings and leaves the file as it is")
+                         .arg(ini.FileName(), reason));
+        return;
+    }
     const QString main = QStringLiteral("Main");
     sTrackBar1->setValue(ini.ReadInteger(main, QStringLiteral("Volume"), 50));
     sSkinManager1->SetSkinName(
@@ -117,16 +148,24 @@ void TForm1::LoadSettings() {
     // The user's own list server, if any; read here only, never written.
     const QString problem =
         ListServerAddress::Configure(ini.ReadString(main, QStringLiteral("ListServer"), QString()));
+    settingsRead_ = true;
     if (!problem.isEmpty())
         ShowErrorBox(problem);
 }
 
 void TForm1::SaveSettings() {
+    // Settings that were never read (the file could not be read, or the
+    // start-up failed before) are not written over the user's file.
+    if (!settingsRead_)
+        return;
     IniFile ini(AppPaths::SettingsFile());
+    // One write for all keys: a crash or a kill meanwhile leaves the old file.
+    ini.BeginBatch();
     const QString main = QStringLiteral("Main");
     ini.WriteInteger(main, QStringLiteral("Volume"), sTrackBar1->value());
     ini.WriteString(main, QStringLiteral("SkinName"), sSkinManager1->SkinName());
     for (int n = 1; n <= 14; ++n)
         ini.WriteString(QStringLiteral("Favorites"), QStringLiteral("Fav%1").arg(n),
                         CodePage::FromAnsi(FavoriteUrls[n - 1]));
+    ini.Commit();
 }

@@ -296,7 +296,8 @@ TEST_F(ProxyDialog, AnUnwritableSettingsFileIsReportedAndShutdownGoesOn) {
 namespace {
 
 // Debian's tinyproxy on 127.0.0.1 and a free port, with its configuration
-// and log in a folder of its own; stopped when the test ends.
+// and log in a folder of its own; stopped when the test ends. It lets
+// through only requests with the login "listener:secret".
 class TinyProxy {
 public:
     static bool Installed() { return access("/usr/bin/tinyproxy", X_OK) == 0; }
@@ -306,6 +307,7 @@ public:
         const QString conf = dir_.path() + "/tinyproxy.conf";
         TempAppFolder::Write(conf, QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 30\n"
                                                   "MaxClients 8\nAllow 127.0.0.1\n"
+                                                  "BasicAuth listener secret\n"
                                                   "LogFile \"%2/tinyproxy.log\"\nLogLevel Info\n")
                                        .arg(port_)
                                        .arg(dir_.path())
@@ -391,6 +393,15 @@ TEST_F(ProxyDialog, StreamsFromTheMainWindowGoThroughTheProxyUntilItIsEmptied) {
     const QString unreachable = QStringLiteral("127.0.0.1:%1").arg(UnusedPort());
     dialog->ProxyPort->setText(unreachable);
     EXPECT_EQ(Playback().Bass.BASS_ChannelIsActive(throughProxy), DWORD(BASS_ACTIVE_PLAYING));
+    form->FavoriteButtonClick(1);
+    ASSERT_TRUE(WaitForOpen());
+    EXPECT_EQ(Playback().Channel, 0u);
+    EXPECT_EQ(form->StatusPanel(0), "Can't open " + QString::fromUtf8(url));
+    EXPECT_EQ(server.connections("/live"), 1);
+
+    // The proxy checks the login: a wrong one is refused there, and the
+    // server sees nobody.
+    dialog->ProxyPort->setText(QStringLiteral("[listener:wrong]@127.0.0.1:%1").arg(proxy.Port()));
     form->FavoriteButtonClick(1);
     ASSERT_TRUE(WaitForOpen());
     EXPECT_EQ(Playback().Channel, 0u);

@@ -1,6 +1,7 @@
 // The program's life in one process: the three windows created in order,
 // the start-up reading the station file and the settings, and the shutdown
 // writing the settings, the station list and the three windows' geometry.
+#include "common/FileSizeLimit.h"
 #include "common/TempAppFolder.h"
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
@@ -12,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSlider>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -167,8 +169,9 @@ TEST_F(Lifecycle, FavouritesLoseOnlyWhatTheEightBitPageCannotHold) {
 
 TEST_F(Lifecycle, AnUnwritableSettingsFileStillSavesTheStations) {
     TempAppFolder::Write(app.StationFile(), "One\r\n");
-    // A folder in place of the settings file: every write to it fails.
-    QDir().mkpath(app.SettingsFile());
+    // A link to a folder that does not exist: the file reads as missing, and
+    // every write to it fails.
+    ASSERT_TRUE(QFile::link(app.App() + "gone/Quorane.ini", app.SettingsFile()));
     RunOnce([](Program &p) { p.Form1->Stations.Insert(0, "Zero"); });
     const auto errors = Errors();
     ASSERT_FALSE(errors.isEmpty());
@@ -244,4 +247,59 @@ TEST_F(Lifecycle, AnEngineOfAnotherVersionEndsTheProgramWithoutWritingAnything) 
     EXPECT_EQ(TempAppFolder::Read(app.StationFile()), QByteArray("\xEF\xBB\xBFA\nB"));
     EXPECT_EQ(TempAppFolder::Read(app.SettingsFile()), QByteArray("[Main]\nVolume=7\n"));
     EXPECT_FALSE(QFile::exists(app.GeometryFile()));
+}
+
+TEST_F(Lifecycle, ASettingsFileThatCannotBeReadIsReportedOnceAndNeverReplaced) {
+    // Something that is not a file where the settings file belongs; a file
+    // of another owner or without rights fails the same read (see the INI
+    // tests, which run that case as another user).
+    TempAppFolder::Write(app.StationFile(), "One\r\n");
+    ASSERT_TRUE(QDir().mkpath(app.SettingsFile()));
+    TempAppFolder::Write(app.SettingsFile() + "/inside", "kept");
+    RunOnce([](Program &p) {
+        EXPECT_EQ(p.Form1->sTrackBar1->value(), 50) << "the run uses the defaults";
+        p.Form1->sTrackBar1->setValue(80);
+        p.Form1->Stations.Insert(0, "Zero");
+    });
+    const auto errors = Errors();
+    ASSERT_EQ(errors.size(), 1) << "one box, at start-up";
+    EXPECT_TRUE(errors[0].text.startsWith("Cannot open file \"" + app.SettingsFile() + "\". "))
+        << errors[0].text.toStdString();
+    EXPECT_TRUE(QFileInfo(app.SettingsFile()).isDir());
+    EXPECT_EQ(TempAppFolder::Read(app.SettingsFile() + "/inside"), "kept");
+    EXPECT_EQ(TempAppFolder::Read(app.StationFile()), QByteArray("Zero\r\nOne\r\n"))
+        << "the station list is still saved";
+}
+
+TEST_F(Lifecycle, ASettingsWriteThatFailsHalfWayLeavesTheOldFile) {
+    TempAppFolder::Write(app.StationFile(), "");
+    QByteArray old = "[Main]\nProxy=\nVolume = 70\nSkinName = Snow\n[Favorites]\n";
+    for (int n = 1; n <= 14; ++n)
+        old += "Fav" + QByteArray::number(n) + " = http://" + QByteArray::number(n) + ".example/\n";
+    TempAppFolder::Write(app.SettingsFile(), old);
+    {
+        // Room for the proxy's write, which changes nothing, but not for all
+        // of the new settings.
+        FileSizeLimit limit(old.size() + 8);
+        RunOnce([](Program &p) {
+            p.Form1->sTrackBar1->setValue(90);
+            p.Form1->FavoriteUrls[13] =
+                "http://a-much-longer-address.example/" + QByteArray(200, 'x');
+        });
+    }
+    ASSERT_FALSE(Errors().isEmpty());
+    EXPECT_EQ(Errors().last().text, "Unable to write to " + app.SettingsFile() + ".");
+    EXPECT_EQ(TempAppFolder::Read(app.SettingsFile()), old);
+}
+
+TEST_F(Lifecycle, ADialogNotShownKeepsItsStoredPlace) {
+    TempAppFolder::Write(app.StationFile(), "");
+    TempAppFolder::Write(app.GeometryFile(), "[Proxy settings]\nTop=120\nLeft=340\n"
+                                             "[Add a new station]\nTop=15\nLeft=25\n"
+                                             "WindowState=0\n");
+    RunOnce([](Program &p) { p.Form3->move(600, 400); });
+    const QByteArray geometry = TempAppFolder::Read(app.GeometryFile());
+    EXPECT_TRUE(geometry.contains("[Proxy settings]\nTop=120\nLeft=340\n")) << geometry.constData();
+    EXPECT_TRUE(geometry.contains("[Add a new station]\nTop=15\nLeft=25\n"))
+        << geometry.constData();
 }

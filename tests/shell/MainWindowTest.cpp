@@ -184,6 +184,25 @@ TEST_F(MainWindow, DigitsPlayTheirSlotEvenWhileTheSearchBoxHasTheFocus) {
     EXPECT_EQ(form->sEdit1->text(), "abcd");
 }
 
+TEST_F(MainWindow, KeypadDigitsAreCharactersNotFavouriteKeys) {
+    ShowActive();
+    QSignalSpy five(form->sButton[4], &QPushButton::clicked);
+    QSignalSpy ten(form->sButton[9], &QPushButton::clicked);
+    form->sEdit1->setFocus();
+    form->sEdit1->setText("s");
+    Key(Qt::Key_5, Qt::KeypadModifier);
+    Key(Qt::Key_0, Qt::KeypadModifier);
+    EXPECT_EQ(form->sEdit1->text(), "s50") << "typed into the search box";
+    // Not in the list either, where no control claims the key for itself.
+    form->sListView1->setFocus();
+    Key(Qt::Key_5, Qt::KeypadModifier);
+    EXPECT_EQ(five.count(), 0);
+    EXPECT_EQ(ten.count(), 0);
+    // The main keyboard's digit still plays its slot.
+    Key(Qt::Key_5);
+    EXPECT_EQ(five.count(), 1);
+}
+
 TEST_F(MainWindow, ShortcutsWinOverTheFocusedControl) {
     ShowActive();
     form->sEdit1->setFocus();

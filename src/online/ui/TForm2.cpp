@@ -64,6 +64,9 @@ void TForm2::FormCreate() {
 
 void TForm2::FormDestroy() {
     IniFile settings(AppPaths::SettingsFile());
+    // A file Quorane could not read stays as it is; the start-up said so.
+    if (settings.Unreadable())
+        return;
     settings.WriteString(MainSection, ProxyKey, ProxyPort->text());
 }
 
