@@ -5,6 +5,7 @@
 #include "PlaylistParser.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quorane::engine {
 
@@ -241,7 +242,7 @@ bool HlsSource::feed(const HlsPlaylist::Segment &segment) {
     if (block.empty() && !segment.title.empty())
         block = "StreamTitle='" + segment.title + "';";
 
-    if (!begun_ && !begin(bytes, fmp4))
+    if (!begun_ && !begin(bytes, fmp4, segment.duration))
         return false;
     if (!init.empty()) {
         if (!write(init))
@@ -255,14 +256,21 @@ bool HlsSource::feed(const HlsPlaylist::Segment &segment) {
     return write(bytes);
 }
 
-bool HlsSource::begin(const std::string &firstBytes, bool fragmentedMp4) {
+bool HlsSource::begin(const std::string &firstBytes, bool fragmentedMp4, double seconds) {
     answer_ = playlistAnswer_;
     answer_.contentType = formatOf(firstBytes, fragmentedMp4);
     // A playlist with its end already listed is a recording: it ends and
     // is not reconnected (0 marks it of known length).
     answer_.contentLength = media_.endList ? 0 : -1;
     answer_.metaint = 0;
+    // The bitrate the master playlist gives, else the first segment's own;
+    // listed as "icy-br:" so that the player shows it as for any station.
     answer_.bitrateKbps = bandwidth_ / 1000;
+    if (answer_.bitrateKbps <= 0 && seconds >= 0.5)
+        answer_.bitrateKbps =
+            std::lround(static_cast<double>(firstBytes.size()) * 8 / seconds / 1000);
+    if (answer_.bitrateKbps > 0)
+        answer_.lines.push_back("icy-br:" + std::to_string(answer_.bitrateKbps));
     uint64_t kbps = bandwidth_ > 0 ? static_cast<uint64_t>(bandwidth_) / 1000 : kAssumedKbps;
     kbps = std::min<uint64_t>(kbps, 10000);
     size_t capacity = static_cast<size_t>(kbps * 1000 / 8 * options_.bufferMs / 1000);

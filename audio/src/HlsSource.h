@@ -71,7 +71,7 @@ private:
     bool reload();
     bool playNewSegments();
     bool feed(const HlsPlaylist::Segment &segment);
-    bool begin(const std::string &firstBytes, bool fragmentedMp4);
+    bool begin(const std::string &firstBytes, bool fragmentedMp4, double seconds);
     bool write(const std::string &bytes);
     bool sleepMs(long ms);
     void settle(int error);

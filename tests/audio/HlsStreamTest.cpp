@@ -128,6 +128,15 @@ TEST_P(HlsForms, EachPlaysItsTone) {
         DWORD ch = open(server.url("/live/index.m3u8"));
         ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
         ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        // The bitrate shows as for any station: here the segments' own
+        // (the fixtures' segments are encoded at 96 or 128 kbit/s).
+        std::vector<std::string> lines = tagLines(BASS_ChannelGetTags(ch, BASS_TAG_HTTP));
+        auto br = std::find_if(lines.begin(), lines.end(),
+                               [](const std::string &l) { return l.rfind("icy-br:", 0) == 0; });
+        ASSERT_NE(br, lines.end());
+        long kbps = std::strtol(br->c_str() + 7, nullptr, 10);
+        EXPECT_GE(kbps, 80);
+        EXPECT_LE(kbps, 160);
         // The buffer reads as for any stream: the player's buffer wait works.
         EXPECT_GT(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END), 0u);
         EXPECT_GT(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD),
@@ -223,6 +232,9 @@ TEST(HlsMaster, PicksTheAudioOnlyVariantClosestTo128k) {
     ASSERT_FALSE(asked.empty());
     EXPECT_EQ(asked.front(), "/hi");
     EXPECT_TRUE(std::all_of(asked.begin(), asked.end(), [](auto &p) { return p == "/hi"; }));
+    // The variant's bandwidth is the bitrate shown.
+    std::vector<std::string> lines = tagLines(BASS_ChannelGetTags(ch, BASS_TAG_HTTP));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "icy-br:160"), lines.end());
     BASS_StreamFree(ch);
 
     size_t before = playlistsAsked().size();
