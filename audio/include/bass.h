@@ -50,6 +50,10 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
 #define BASS_ERROR_FILEFORM 41 /* unsupported protocol or bad URL */
 #define BASS_ERROR_NONET 32    /* network failure (refused, reset, name lookup) */
 #define BASS_ERROR_ENDED 45    /* the stream ended before its first audio */
+/* Quorane's own codes, above the range of the common ones. */
+#define BASS_ERROR_TLS 1001       /* TLS failed: certificate refused (unknown authority, expired,
+                                     wrong host name) or no TLS handshake with the server */
+#define BASS_ERROR_ENCRYPTED 1002 /* an HLS stream whose segments are encrypted (AES-128) */
 #define BASS_ERROR_UNKNOWN -1
 
 /* BASS_SetConfig / BASS_SetConfigPtr options. */
@@ -63,6 +67,11 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
  * the limit; tests shorten the limit so that "down for good" ends quickly.
  * Applies to streams opened after the call. */
 #define BASS_CONFIG_NET_RECONNECT_LIMIT 0x10000
+/* BASS_SetConfigPtr: path of a PEM file of further certificate authorities
+ * trusted for HTTPS besides the system's store; null or "" = none. Quorane's
+ * own option, for tests with a certificate authority of their own: the
+ * player never sets it. */
+#define BASS_CONFIG_NET_CAFILE 0x10001
 
 /* BASS_StreamGetFilePosition modes. */
 #define BASS_FILEPOS_CURRENT 0  /* bytes the decoder has consumed */

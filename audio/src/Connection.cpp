@@ -10,6 +10,17 @@ Connection::Connection(uint32_t serial, HttpSource::Options options, PlaybackTim
                                            });
 }
 
+Connection::Connection(uint32_t serial, HttpSource::Options options, PlaybackTimeline &timeline,
+                       Hls hls)
+    : serial_(serial), url_(options.url), timeline_(timeline), hls_(true) {
+    HlsSource::Options o{options.url, std::move(hls.playlist), std::move(hls.answer), hls.resumeAt,
+                         options.net, options.bufferMs,        options.proc,          options.user};
+    source_ = std::make_unique<HlsSource>(std::move(o), ring_,
+                                          [this](const std::string &block, uint64_t byte) {
+                                              timeline_.addAtByte(serial_, byte, block);
+                                          });
+}
+
 Connection::~Connection() {
     stop();
 }

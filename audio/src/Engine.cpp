@@ -112,19 +112,25 @@ bool Engine::getConfig(DWORD option, DWORD &value) {
 }
 
 bool Engine::setConfigPtr(DWORD option, const void *value) {
-    if (option != BASS_CONFIG_NET_PROXY)
-        return false;
     const char *text = static_cast<const char *>(value);
     std::lock_guard lock(proxyMutex_);
+    if (option == BASS_CONFIG_NET_CAFILE) {
+        caFile_ = text ? text : "";
+        return true;
+    }
+    if (option != BASS_CONFIG_NET_PROXY)
+        return false;
     proxyText_ = text ? text : "";
     proxy_ = ProxySetting::parse(text);
     return true;
 }
 
 const void *Engine::getConfigPtr(DWORD option) {
+    std::lock_guard lock(proxyMutex_);
+    if (option == BASS_CONFIG_NET_CAFILE)
+        return caFile_.empty() ? nullptr : caFile_.c_str();
     if (option != BASS_CONFIG_NET_PROXY)
         return nullptr;
-    std::lock_guard lock(proxyMutex_);
     return proxyText_.empty() ? nullptr : proxyText_.c_str();
 }
 
@@ -143,9 +149,10 @@ DWORD Engine::createUrlStream(const char *url, DOWNLOADPROC *proc, void *user) {
     request.url = url;
     {
         std::lock_guard lock(proxyMutex_);
-        request.proxy = proxy_;
+        request.net.proxy = proxy_;
+        request.net.caFile = caFile_;
     }
-    request.timeoutMs = netTimeoutMs_;
+    request.net.timeoutMs = netTimeoutMs_;
     request.bufferMs = std::max<DWORD>(netBufferMs_, 1000);
     request.reconnectLimitMs = reconnectLimitMs_;
     request.followPlaylists = playlists_ > 0;

@@ -62,4 +62,12 @@ inline constexpr uint16_t kOutputFrames = 2048;
 // at its abort flag again (it is also woken at once by a condition variable).
 inline constexpr int kIdlePollMs = 100;
 
+// HLS: a segment or init section larger than this is not one we play.
+inline constexpr size_t kMaxHlsSegmentBytes = 8 * 1024 * 1024;
+// A live HLS stream starts this many segments before its live edge.
+inline constexpr size_t kHlsLiveEdgeSegments = 3;
+// A live playlist without a new segment for this many target durations has
+// stopped: the connection counts as dropped and the stream reconnects.
+inline constexpr int kHlsStallTargets = 3;
+
 } // namespace quorane::engine

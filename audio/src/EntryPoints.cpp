@@ -44,7 +44,7 @@ BOOL BASS_SetConfigPtr(DWORD option, const void *value) {
 }
 
 const void *BASS_GetConfigPtr(DWORD option) {
-    if (option != BASS_CONFIG_NET_PROXY)
+    if (option != BASS_CONFIG_NET_PROXY && option != BASS_CONFIG_NET_CAFILE)
         return fail<const void *>(BASS_ERROR_ILLPARAM, nullptr);
     return ok(Engine::instance().getConfigPtr(option));
 }

@@ -85,31 +85,6 @@ void HttpSource::settle(int error) {
     answerCv_.notify_all();
 }
 
-int HttpSource::errorFor(int code) {
-    switch (code) {
-    case CURLE_OK:
-        return BASS_OK;
-    case CURLE_URL_MALFORMAT:
-        return BASS_ERROR_FILEFORM;
-    // Also what curl says of an answer that is no HTTP at all, or of a
-    // redirect to a scheme other than http(s): the URL cannot be opened.
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return BASS_ERROR_FILEOPEN;
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-        return BASS_ERROR_NONET;
-    case CURLE_OPERATION_TIMEDOUT:
-        return BASS_ERROR_TIMEOUT;
-    case CURLE_OUT_OF_MEMORY:
-        return BASS_ERROR_MEM;
-    default:
-        return BASS_ERROR_FILEOPEN;
-    }
-}
-
 size_t HttpSource::onHeader(char *data, size_t size, size_t count, void *self) {
     auto *s = static_cast<HttpSource *>(self);
     size_t len = size * count;
@@ -223,30 +198,13 @@ void HttpSource::run() {
     curl_slist *headers = curl_slist_append(nullptr, "Icy-MetaData: 1");
     curl_slist *aliases = curl_slist_append(nullptr, "ICY 200 OK");
     curl_easy_setopt(easy, CURLOPT_URL, options_.url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    options_.net.apply(easy);
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_HTTP200ALIASES, aliases);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Quorane/1.02");
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.timeoutMs));
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    // Without this, freeing a transfer whose name lookup hangs waits for the
-    // lookup to end; with it libcurl leaves the lookup thread to finish alone.
-    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpSource::onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpSource::onBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    // An empty proxy also keeps curl from picking one up from the environment:
-    // Quorane's own proxy setting is the only one that applies.
-    std::string proxy = options_.proxy.enabled() ? "http://" + options_.proxy.hostPort : "";
-    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
-    if (!options_.proxy.userPwd.empty())
-        curl_easy_setopt(easy, CURLOPT_PROXYUSERPWD, options_.proxy.userPwd.c_str());
-    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_multi_add_handle(multi, easy);
     {
         std::lock_guard lock(multiMutex_);
@@ -276,7 +234,7 @@ void HttpSource::run() {
     else if (!bodyStarted_ && result == CURLE_OK && beginBody(easy))
         ; // an empty body: the stream ends at once
     else
-        settle(errorFor(result));
+        settle(errorForCurl(result));
     ring_.setEnded();
 
     {

@@ -2,6 +2,7 @@
 
 #include "EngineLimits.h"
 #include "EngineLog.h"
+#include "HlsPlaylist.h"
 #include "PlaylistParser.h"
 
 #include <algorithm>
@@ -26,7 +27,7 @@ int msUntil(std::chrono::steady_clock::time_point t) {
 constexpr size_t kKeptMetaBlocks = 8;
 
 HttpSource::Options optionsFor(const OpenRequest &r) {
-    return {r.url, r.proxy, r.timeoutMs, r.bufferMs, r.proc, r.user};
+    return {r.url, r.net, r.bufferMs, r.proc, r.user};
 }
 
 } // namespace
@@ -42,9 +43,16 @@ Stream::~Stream() {
     shutdown();
 }
 
-std::shared_ptr<Connection> Stream::makeConnection(const std::string &url) {
+std::shared_ptr<Connection> Stream::makeConnection(const std::string &url, Connection::Hls hls) {
     HttpSource::Options options = baseOptions_;
     options.url = url;
+    if (hls_) {
+        // A reconnect goes on after the last segment the listener got.
+        if (hls.playlist.empty() && current_)
+            hls.resumeAt = current_->nextSequence();
+        return std::make_shared<Connection>(nextSerial_++, std::move(options), timeline_,
+                                            std::move(hls));
+    }
     return std::make_shared<Connection>(nextSerial_++, std::move(options), timeline_);
 }
 
@@ -98,7 +106,7 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
         return nullptr;
     }
     auto answerDeadline =
-        std::min(openDeadline, Clock::now() + std::chrono::milliseconds(request.timeoutMs));
+        std::min(openDeadline, Clock::now() + std::chrono::milliseconds(request.net.timeoutMs));
 
     auto stream = std::make_shared<Stream>(request);
     std::shared_ptr<Connection> conn = stream->makeConnection(url);
@@ -107,7 +115,7 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
     if (error != BASS_OK) {
         if (error == BASS_ERROR_TIMEOUT)
             QLOG_INFO("no answer from %s within %u ms: open aborted", url.c_str(),
-                      request.timeoutMs);
+                      request.net.timeoutMs);
         conn->stop();
         return nullptr;
     }
@@ -121,17 +129,35 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
     first.resize(static_cast<size_t>(std::max(n, 0L)));
 
     if (PlaylistParser::isPlaylist(answer.contentType, first)) {
-        if (!request.followPlaylists) {
-            conn->stop();
-            error = BASS_ERROR_FORMAT;
-            return nullptr;
-        }
         conn->ring().waitForEndOrFill(kMaxPlaylistBytes, msUntil(audioDeadline));
         std::string body(kMaxPlaylistBytes, '\0');
         n = conn->ring().peek(reinterpret_cast<uint8_t *>(body.data()), body.size(), 0);
         body.resize(static_cast<size_t>(std::max(n, 0L)));
         std::string base = answer.effectiveUrl.empty() ? url : answer.effectiveUrl;
+        HttpAnswer playlistAnswer = answer;
         conn->stop();
+        // An HLS playlist is the stream itself, not a list of stations.
+        if (HlsPlaylist::isHls(body)) {
+            QLOG_INFO("HLS playlist at %s", url.c_str());
+            stream->hls_ = true;
+            conn = stream->makeConnection(base, {std::move(body), std::move(playlistAnswer)});
+            conn->startDownload();
+            // The variant's playlist and the first segment are requests of their own.
+            auto deadline = std::min(
+                openDeadline, Clock::now() + std::chrono::milliseconds(request.net.timeoutMs +
+                                                                       kFirstAudioTimeoutMs));
+            error = conn->source().waitForAnswer(deadline);
+            if (error != BASS_OK) {
+                conn->stop();
+                return nullptr;
+            }
+            return finishOpen(std::move(stream), std::move(conn), base, std::string(), deadline,
+                              error);
+        }
+        if (!request.followPlaylists) {
+            error = BASS_ERROR_FORMAT;
+            return nullptr;
+        }
         QLOG_INFO("playlist at %s", url.c_str());
         error = BASS_ERROR_FORMAT; // a playlist without a single playable entry
         for (const std::string &entry : PlaylistParser::entries(body)) {
@@ -148,10 +174,18 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
         return nullptr;
     }
 
+    return finishOpen(std::move(stream), std::move(conn), url, first, audioDeadline, error);
+}
+
+std::shared_ptr<Stream> Stream::finishOpen(std::shared_ptr<Stream> stream,
+                                           std::shared_ptr<Connection> conn, const std::string &url,
+                                           const std::string &first,
+                                           Clock::time_point audioDeadline, int &error) {
+    const HttpAnswer &answer = conn->source().answer();
     // A stream with ICY metadata names its songs there; only one source of
     // titles per stream keeps the announcements in order.
-    conn->startDecoder(stream->voice_.pcm, stream->voice_.playing, request.outputRate, first,
-                       answer.metaint <= 0);
+    conn->startDecoder(stream->voice_.pcm, stream->voice_.playing, stream->outputRate_, first,
+                       conn->titlesFromComments());
     error = conn->decoder()->waitForFirstAudio(audioDeadline);
     if (error != BASS_OK) {
         if (error == BASS_ERROR_TIMEOUT)
@@ -380,7 +414,7 @@ void Stream::startAttempt(Clock::time_point now) {
     attempt_ = makeConnection(url_);
     attempt_->startDownload();
     // The answer, then the first audio bytes after it, each within its bound.
-    attemptDeadline_ = now + std::chrono::milliseconds(baseOptions_.timeoutMs);
+    attemptDeadline_ = now + std::chrono::milliseconds(baseOptions_.net.timeoutMs);
     attemptAnswered_ = false;
     state_ = State::Connecting;
 }
@@ -425,7 +459,7 @@ void Stream::checkAttempt(Clock::time_point now) {
     first.resize(static_cast<size_t>(std::max(n, 0L)));
     resumeFrame_ = voice_.pcm.framesWritten();
     attempt_->startDecoder(voice_.pcm, voice_.playing, outputRate_, first,
-                           attempt_->source().answer().metaint <= 0);
+                           attempt_->titlesFromComments());
     setCurrent(std::move(attempt_));
     attemptDeadline_ = now + std::chrono::milliseconds(kFirstAudioTimeoutMs);
     state_ = State::Resuming;

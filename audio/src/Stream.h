@@ -8,8 +8,8 @@
 #include "AudioOutput.h"
 #include "Connection.h"
 #include "HttpSource.h"
+#include "NetSettings.h"
 #include "PlaybackTimeline.h"
-#include "ProxySetting.h"
 #include "ReconnectSchedule.h"
 
 #include "bass.h"
@@ -29,8 +29,7 @@ namespace quorane::engine {
 // Everything an open needs, copied from the engine's settings at the call.
 struct OpenRequest {
     std::string url;
-    ProxySetting proxy;
-    uint32_t timeoutMs = 0;
+    NetSettings net;
     uint32_t bufferMs = 0;
     uint32_t reconnectLimitMs = 0;
     bool followPlaylists = false;
@@ -84,7 +83,13 @@ private:
 
     static std::shared_ptr<Stream> openAt(const OpenRequest &request, const std::string &url,
                                           int depth, Clock::time_point openDeadline, int &error);
-    std::shared_ptr<Connection> makeConnection(const std::string &url);
+    // Reads what the open found and waits for the first audio.
+    static std::shared_ptr<Stream> finishOpen(std::shared_ptr<Stream> stream,
+                                              std::shared_ptr<Connection> conn,
+                                              const std::string &url, const std::string &first,
+                                              Clock::time_point audioDeadline, int &error);
+    // A connection of the stream's kind; for HLS the playlist already read.
+    std::shared_ptr<Connection> makeConnection(const std::string &url, Connection::Hls hls = {});
     void keepHeaders(const HttpAnswer &answer);
 
     void controlLoop();
@@ -119,6 +124,7 @@ private:
     std::string url_;              // the URL that gave audio; fixed after open
     long long contentLength_ = -1; // fixed after open
     bool finite_ = false;          // of known length: never reconnects; fixed after open
+    bool hls_ = false;             // an HLS stream: every connection reads the playlist
     std::string headerTags_;       // header lines "line\0line\0\0", fixed after open
     bool icyStatus_ = false;       // fixed after open
 

@@ -75,6 +75,12 @@ std::string StreamDecoder::demuxerFor(const std::string &contentType,
         return "ogg";
     if (firstBytes.rfind("fLaC", 0) == 0)
         return "flac";
+    // AAC in LOAS/LATM, often labelled as plain AAC, and MP4 by its first box.
+    if (firstBytes.size() >= 2 && static_cast<uint8_t>(firstBytes[0]) == 0x56 &&
+        (static_cast<uint8_t>(firstBytes[1]) & 0xE0) == 0xE0)
+        return "loas";
+    if (firstBytes.size() >= 8 && firstBytes.compare(4, 4, "ftyp") == 0)
+        return "mp4";
     std::string type = contentType.substr(0, contentType.find(';'));
     type.erase(
         std::remove_if(type.begin(), type.end(), [](unsigned char c) { return std::isspace(c); }),
@@ -92,6 +98,12 @@ std::string StreamDecoder::demuxerFor(const std::string &contentType,
         return "ogg";
     if (type == "audio/flac" || type == "audio/x-flac")
         return "flac";
+    if (type == "video/mp2t" || type == "audio/mp2t")
+        return "mpegts";
+    if (type == "audio/mp4" || type == "audio/x-m4a" || type == "audio/m4a")
+        return "mp4";
+    if (type == "audio/aac-latm" || type == "audio/loas" || type == "audio/mp4a-latm")
+        return "loas";
     return "";
 }
 

@@ -9,7 +9,8 @@
 // its audio output on its first decoded audio. Icecast's own time to first
 // byte (curl) is printed beside them.
 //
-// Usage: bench_engine [seconds-of-playing (default 30)]
+// Usage: bench_engine [seconds-of-playing (default 30) [URL]]: with a URL,
+// that stream is measured instead (a live HLS server on 127.0.0.1, say).
 // Both players run as child processes measured the same way from /proc;
 // the engine's child is this program started with --play URL.
 #include "ChildProcess.h"
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -220,27 +222,34 @@ int main(int argc, char **argv) {
     if (n > 0)
         self.assign(path, static_cast<size_t>(n));
 
-    int lifetime = 2 * seconds + 120;
-    ChildProcess icecast({"bash", QUORANE_ICECAST_SCRIPT, "--seconds", std::to_string(lifetime),
-                          "--mount", "/x.mp3", "--name", "Quorane Bench", "--frequency", "1000"},
-                         {});
-    std::string url, line;
-    while (icecast.readLine(line, Clock::now() + 30s)) {
-        if (line.rfind("URL=", 0) == 0)
-            url = line.substr(4);
-        if (line.rfind("ERROR=", 0) == 0) {
-            std::fprintf(stderr, "icecast: %s\n", line.c_str());
-            return line.find("not installed") != std::string::npos ? 77 : 1;
-        }
-        if (line == "READY=1")
-            break;
-    }
+    // A URL after the seconds: that stream (a live HLS server on 127.0.0.1,
+    // say) instead of the Icecast the bench starts.
+    std::unique_ptr<ChildProcess> icecast;
+    std::string url = argc >= 3 ? argv[2] : "", line;
     if (url.empty()) {
-        std::fprintf(stderr, "icecast did not start\n");
-        return 1;
+        int lifetime = 2 * seconds + 120;
+        icecast = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"bash", QUORANE_ICECAST_SCRIPT, "--seconds",
+                                     std::to_string(lifetime), "--mount", "/x.mp3", "--name",
+                                     "Quorane Bench", "--frequency", "1000"},
+            std::vector<std::string>{});
+        while (icecast->readLine(line, Clock::now() + 30s)) {
+            if (line.rfind("URL=", 0) == 0)
+                url = line.substr(4);
+            if (line.rfind("ERROR=", 0) == 0) {
+                std::fprintf(stderr, "icecast: %s\n", line.c_str());
+                return line.find("not installed") != std::string::npos ? 77 : 1;
+            }
+            if (line == "READY=1")
+                break;
+        }
+        if (url.empty()) {
+            std::fprintf(stderr, "icecast did not start\n");
+            return 1;
+        }
+        // Let Icecast collect a full burst, as a station that has been on air.
+        std::this_thread::sleep_for(5s);
     }
-    // Let Icecast collect a full burst, as a station that has been on air.
-    std::this_thread::sleep_for(5s);
     std::printf("stream %s, %d s of playing per player\n", url.c_str(), seconds);
     std::fflush(stdout);
 

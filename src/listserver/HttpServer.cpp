@@ -230,9 +230,10 @@ bool HttpServer::OnReadable(Client &c) {
             continue;
         return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
     }
+    bool ended = false;
     for (;;) {
-        // Nothing more is taken in while an answer is going out or the
-        // bytes in hand already make a whole request.
+        // Nothing more is taken in while the bytes in hand already make a
+        // whole request and more.
         if (c.in.size() > RequestReader::MaxHeadBytes + RequestReader::MaxBodyBytes)
             break;
         const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
@@ -241,15 +242,26 @@ bool HttpServer::OnReadable(Client &c) {
             continue;
         }
         if (n == 0) {
-            if (c.reader.Started() || !c.in.empty())
-                Log(c, FirstLine(c.in), 400, 0, "client left mid-request");
-            return false;
+            ended = true;
+            break;
         }
         if (errno == EINTR)
             continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK)
             break;
         return false;
+    }
+    if (ended) {
+        // A client that shut its side after the request still gets the
+        // answer; one that left in the middle of a request gets none.
+        Advance(c);
+        if (c.Pending() == 0) {
+            if (c.reader.Started() || !c.in.empty())
+                Log(c, FirstLine(c.in), 400, 0, "client left mid-request");
+            return false;
+        }
+        c.closeAfter = true;
+        return true;
     }
     if (c.Pending() == 0 && !c.closeAfter && c.in.empty() && !c.reader.Started())
         c.deadline = Clock::now() + std::chrono::milliseconds(limits_.idleTimeoutMs);

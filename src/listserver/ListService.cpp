@@ -10,6 +10,7 @@
 #include <sstream>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,9 +51,10 @@ std::shared_ptr<const std::string> ListService::File(const std::string &path, st
         return c.bytes;
     std::ifstream in(path, std::ios::binary);
     std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (!in.good() && !in.eof() && st.st_size > 0) {
-        reason = "cannot be read";
+    if (in.is_open())
+        bytes << in.rdbuf();
+    if (!in.is_open() || in.bad() || bytes.str().size() != size_t(st.st_size)) {
+        reason = in.is_open() ? "could not be read whole" : std::strerror(errno);
         cache_.erase(path);
         return nullptr;
     }
@@ -68,7 +70,11 @@ HttpResponse ListService::ServeFile(const std::string &path, const std::string &
     std::string reason;
     auto bytes = File(path, reason);
     if (!bytes) {
-        HttpResponse r = Text(404, "Not Found", "The list server has no " + name + ".");
+        // Missing is the folder's business; unreadable is the server's fault.
+        const bool missing = ::access(path.c_str(), F_OK) != 0;
+        HttpResponse r = missing ? Text(404, "Not Found", "The list server has no " + name + ".")
+                                 : Text(500, "Internal Server Error",
+                                        "The list server cannot read its " + name + ".");
         r.note = name + ": " + reason;
         return r;
     }

@@ -9,11 +9,13 @@
 #include "online/ui/TForm3.h"
 #include "platform/Prompts.h"
 #include "playback/StreamPlayer.h"
-#include "window/Dispatch.h"
+#include "shell/QuoraneIcon.h"
 #include "shell/ShortcutFilter.h"
 #include "shell/SkinManager.h"
+#include "shell/SkinMenu.h"
 #include "shell/StationListView.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -63,10 +65,14 @@ TForm1::TForm1(QWidget *parent)
     CreateTrayIcon();
     // The menu bar's height is known once it holds its menus.
     resize(DesignWidth, DesignHeight + ClientTop());
+    laidOutTop_ = ClientTop();
     ArrangeControls();
+    connect(sSkinManager1, &SkinManager::SkinChanged, this, &TForm1::SkinApplied);
     ConnectHandlers();
     shortcutFilter_ = new ShortcutFilter(this);
     Dispatch([&] { FormCreate(); });
+    if (!StartupAborted)
+        CreateMpris();
 }
 
 // The player goes first (it waits for its open workers and releases the
@@ -79,7 +85,7 @@ int TForm1::ClientTop() const {
 
 void TForm1::BuildLayout() {
     setFont(WindowFont(8));
-    setWindowIcon(style()->standardIcon(QStyle::SP_MediaVolume));
+    setWindowIcon(QuoraneIcon::Icon());
     MainMenu1 = new QMenuBar(this);
 
     sStatusBar1 = new QStatusBar(this);
@@ -221,6 +227,12 @@ void TForm1::BuildMenus() {
     };
 
     File1 = MainMenu1->addMenu(QStringLiteral("File"));
+    // The skin list opens the File menu: the window manager keeps the
+    // window menu to itself, and a user looks for the look among the
+    // program's settings.
+    Availableskins1 = new SkinMenu(sSkinManager1, this);
+    File1->addMenu(Availableskins1);
+    File1->addSeparator();
     Settings1 = item(File1, QStringLiteral("Proxy settings"), Qt::CTRL | Qt::Key_P);
     File1->addSeparator();
     Exit1 = item(File1, QStringLiteral("Exit"));
@@ -251,6 +263,7 @@ void TForm1::BuildMenus() {
     Snow1->setCheckable(true);
     Snow1->setChecked(true);
     skins->addAction(Snow1);
+    Skins1->setDefaultAction(Snow1);
     QFont bold = Snow1->font();
     bold.setBold(true);
     Snow1->setFont(bold);
@@ -362,6 +375,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
 
 void TForm1::SetStatusPanel(int index, const QString &text) {
     StatusPanels.at(index)->setText(text);
+    Q_EMIT PlayerViewChanged();
 }
 
 QString TForm1::StatusPanel(int index) const {
@@ -430,6 +444,8 @@ void TForm1::Addanewstation2Click() {
 void TForm1::Snow1Click() {
     sSkinManager1->SetSkinName(QStringLiteral("Winter 2003 (internal)"));
     sSkinManager1->SetActive(true);
+    // The default item of its menu, drawn in bold.
+    Skins1->setDefaultAction(Snow1);
     QFont bold = Snow1->font();
     bold.setBold(true);
     Snow1->setFont(bold);

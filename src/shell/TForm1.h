@@ -7,8 +7,8 @@
 // Everything here belongs to the UI thread.
 #include "playback/PlaybackState.h"
 #include "playback/PlayerView.h"
-#include "window/TFormINI.h"
 #include "stations/StationList.h"
+#include "window/TFormINI.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,7 +27,9 @@ class QSlider;
 class QStatusBar;
 class QTableView;
 class ShortcutFilter;
+class MprisService;
 class SkinManager;
+class SkinMenu;
 class StationListModel;
 class StationListView;
 class StreamPlayer;
@@ -107,6 +109,7 @@ public:
     void TrayIcon1MinimizeToTray();
     void Quorane1Click();
     void Restore1Click();
+    bool HiddenInTray() const override { return hiddenInTray_; }
 
     // ---- status bar ----
     void SetStatusPanel(int index, const QString &text) override;
@@ -120,6 +123,16 @@ public:
     // disabled until the open ends.
     void SetConnecting(bool connecting) override;
 
+    // The desktop's media controls (TForm1Mpris.cpp); null without a session bus.
+    MprisService *Mpris = nullptr;
+
+Q_SIGNALS:
+    // A stream title reached the captions.
+    void TitlesChanged(const QString &title);
+    // A status panel changed: the player may have started or stopped.
+    void PlayerViewChanged();
+
+public:
     // ---- data ----
     // The playback values and the loaded engine. Declared before Player,
     // which works on it and must go first.
@@ -155,6 +168,8 @@ public:
     // The main menu's drop-downs and the submenus; "Skins" is never shown.
     QMenu *File1 = nullptr, *List1 = nullptr, *Skins1 = nullptr, *Help1 = nullptr,
           *Playfavorite1 = nullptr, *Settofavorite1 = nullptr, *N5 = nullptr;
+    // "Available skins", the first item of the File menu.
+    SkinMenu *Availableskins1 = nullptr;
     QAction *Settings1 = nullptr, *Exit1 = nullptr, *Addanewstation1 = nullptr,
             *Downloadlistfromserver1 = nullptr, *Loadlist1 = nullptr, *Savelist1 = nullptr,
             *Clearlist1 = nullptr, *Snow1 = nullptr, *Update1 = nullptr, *Onlinesupport1 = nullptr,
@@ -180,7 +195,15 @@ private:
     void BuildLayout();
     void BuildMenus();
     void ConnectHandlers();
+    // A skin changes the menu bar's height: the window grows or shrinks by
+    // as much, so that the client area keeps its laid-out size (TForm1Skin.cpp).
+    void SkinApplied();
+    int laidOutTop_ = 0;
     void CreateTrayIcon();
+    void CreateMpris();
+    // The last stream title and the URL it came with.
+    QString streamTitle_;
+    QByteArray streamTitleUrl_;
     // Places the controls by their anchors for the current size.
     void ArrangeControls();
     // Lets menu shortcuts win over the focused control.
@@ -190,4 +213,6 @@ private:
     // changed.
     bool stationFileUnread_ = false;
     quint64 stationsRevisionAtStart_ = 0;
+    // Set while TrayIcon1MinimizeToTray has the window hidden in the tray.
+    bool hiddenInTray_ = false;
 };

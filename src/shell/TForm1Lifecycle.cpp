@@ -30,7 +30,7 @@ void LoadControlWord() {
 }
 
 QString StationFilePath(const QString &spelling) {
-    return ResolvePath(AppDir + spelling);
+    return ResolvePath(AppPaths::DataDir() + spelling);
 }
 
 } // namespace
@@ -44,7 +44,9 @@ void TForm1::FormCreate() {
         Dispatch([&] { TrayIcon1MinimizeToTray(); });
     };
     AppDir = AppPaths::ExecutableDir();
-    sSkinManager1->SetSkinDirectory(AppDir + QStringLiteral("Skins/"));
+    // An installed copy keeps the user's files in the configuration folder.
+    AppPaths::SeedDataDir();
+    sSkinManager1->SetSkinDirectory(AppPaths::DataDir() + QStringLiteral("Skins/"));
 
     const QString stationFile = StationFilePath(QStringLiteral("Data/stations.txt"));
     try {

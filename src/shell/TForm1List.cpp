@@ -5,6 +5,7 @@
 // After every change to the list the view's row count is set to the list's
 // count, so every line has its row.
 #include "platform/AppDir.h"
+#include "platform/AppPaths.h"
 #include "platform/PathResolver.h"
 #include "platform/Prompts.h"
 #include "shell/StationListView.h"
@@ -21,7 +22,7 @@ namespace {
 
 // Starting folder of the Load list and Save list dialogs.
 QString ListFolder() {
-    return ResolvePath(AppDir + QStringLiteral("Data"));
+    return ResolvePath(AppPaths::DataDir() + QStringLiteral("Data"));
 }
 
 const QString ListFilter = QStringLiteral("*.txt");

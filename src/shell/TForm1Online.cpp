@@ -6,6 +6,7 @@
 #include "online/VersionCheck.h"
 #include "online/ui/TForm3.h"
 #include "platform/AppDir.h"
+#include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/PathResolver.h"
 #include "platform/Prompts.h"
@@ -70,7 +71,7 @@ void TForm1::Downloadlistfromserver1Click() {
         return;
     if (!Form3)
         return;
-    const QString writeName = ResolvePath(AppDir + QStringLiteral("data/stations.txt"));
+    const QString writeName = ResolvePath(AppPaths::DataDir() + QStringLiteral("data/stations.txt"));
     CheckCanCreate(writeName);
     // Nothing is written unless the whole list came: a failed or broken
     // answer ends here with its message, and the user's file, list and view
@@ -83,7 +84,7 @@ void TForm1::Downloadlistfromserver1Click() {
         CannotCreate(writeName, reason);
     // Read back as at start-up, so the list is exactly what the file holds.
     QStringList lines =
-        StationFile::Read(ResolvePath(AppDir + QStringLiteral("Data/stations.txt")));
+        StationFile::Read(ResolvePath(AppPaths::DataDir() + QStringLiteral("Data/stations.txt")));
     Model->SetRowCount(0);
     Stations.Assign(std::move(lines));
     Model->SetRowCount(Stations.Count());

@@ -85,6 +85,7 @@ QString TForm1::NowPlaying() const {
 void TForm1::SetTitles(const QString &title) {
     SetApplicationTitle(title);
     setWindowTitle(title);
+    Q_EMIT TitlesChanged(title);
 }
 
 void TForm1::SetConnecting(bool connecting) {

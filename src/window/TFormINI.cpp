@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
+#include <QWindowStateChangeEvent>
 
 TFormINI::TFormINI(QWidget *parent)
     : QWidget(parent), IniFileObj(std::make_unique<IniFile>(AppPaths::GeometryFile())) {}
@@ -63,10 +64,21 @@ void TFormINI::setVisible(bool visible) {
     QWidget::setVisible(visible);
 }
 
+void TFormINI::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        const Qt::WindowStates old = static_cast<QWindowStateChangeEvent *>(event)->oldState();
+        if ((windowState() & Qt::WindowMinimized) && !(old & Qt::WindowMinimized))
+            stateBeforeMinimize_ = old & Qt::WindowMaximized;
+    }
+    QWidget::changeEvent(event);
+}
+
 void TFormINI::WriteGeometry() {
     if (!created_)
         IniSection = windowTitle();
-    const Qt::WindowStates s = windowState();
+    Qt::WindowStates s = windowState();
+    if ((s & Qt::WindowMinimized) && HiddenInTray())
+        s = stateBeforeMinimize_;
     const int state = (s & Qt::WindowMinimized) ? 1 : (s & Qt::WindowMaximized) ? 2 : 0;
     if (state == 0) {
         WriteIniInt(QString(), QStringLiteral("Top"), y());

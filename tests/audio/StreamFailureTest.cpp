@@ -66,7 +66,7 @@ TEST(StreamFailure, BadUrlsAndAnswersFailWithAnErrorCode) {
     std::string https = server.url("/missing");
     https.replace(0, 4, "https");
     EXPECT_EQ(open(https), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_TLS);
 
     EXPECT_EQ(open("http://127.0.0.1:" + std::to_string(closedPort()) + "/live"), 0u);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NONET);

@@ -38,6 +38,10 @@ bool RawHttp::Send(const std::string &bytes) {
     return true;
 }
 
+void RawHttp::Finish() {
+    ::shutdown(fd_, SHUT_WR);
+}
+
 bool RawHttp::Fill(Clock::time_point until) {
     if (closed_)
         return false;

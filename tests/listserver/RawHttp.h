@@ -16,6 +16,8 @@ public:
 
     // False when the server has closed the connection.
     bool Send(const std::string &bytes);
+    // Shuts the sending side: the server sees the end of what comes.
+    void Finish();
     struct Answer {
         int status = 0; // 0: no answer came
         std::string head;

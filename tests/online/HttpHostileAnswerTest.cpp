@@ -81,6 +81,7 @@ TEST_F(HttpHostile, EndlessChunksStopAtTheBodyLimitWithinAMemoryBound) {
     EXPECT_EQ(message, "The server's answer is too large.");
     // The body's limit plus room for one copy, never the server's 200 MiB.
     EXPECT_LT(grew, 48) << "MiB";
+    RecordProperty("peak_growth_mib", int(grew));
 }
 
 TEST_F(HttpHostile, AHugeChunkSizeAfterAFirstChunkCannotWrapTheLimit) {
@@ -90,6 +91,7 @@ TEST_F(HttpHostile, AHugeChunkSizeAfterAFirstChunkCannotWrapTheLimit) {
     const long grew = PeakGrowthMiB([&] { message = Failure([&] { http.Get(Url("/x")); }); });
     EXPECT_EQ(message, "The server's answer is too large.");
     EXPECT_LT(grew, 48) << "MiB";
+    RecordProperty("peak_growth_mib", int(grew));
     for (const char *size : {"ffffffffffffffff", "10000000000000000", "-1"}) {
         Serve(ChunkedHead + "1\r\nx\r\n" + size + "\r\n", std::string(65536, 'x'), 1 << 20);
         EXPECT_FALSE(Failure([&] { http.Get(Url("/x")); }).isEmpty()) << size;
@@ -145,7 +147,7 @@ TEST(HttpLookup, AStalledNameLookupEndsWithinTheConnectLimit) {
     TIdHTTP http;
     http.ConnectTimeoutMs = 500;
     auto stalls = [](const std::string &, in_addr *) {
-        std::this_thread::sleep_for(3s);
+        std::this_thread::sleep_for(6s);
         return -1;
     };
     TcpConnection::Resolver &resolver = TcpConnection::ResolverInUse();
@@ -155,5 +157,5 @@ TEST(HttpLookup, AStalledNameLookupEndsWithinTheConnectLimit) {
     const QString message = Failure([&] { http.Get("http://slow.example/quorane/ver.txt"); });
     resolver = saved;
     EXPECT_EQ(message, "Looking up slow.example took longer than 0.5 seconds.");
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
 }

@@ -9,6 +9,7 @@
 #include "shell/SkinManager.h"
 
 #include <QAction>
+#include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -126,7 +127,8 @@ TEST_F(MainWindow, MenusHoldTheirItemsAndShortcuts) {
     EXPECT_FALSE(form->Skins1->menuAction()->isVisible());
     EXPECT_TRUE(form->File1->menuAction()->isVisible());
 
-    EXPECT_EQ(Captions(form->File1), QStringList({"Proxy settings", "-", "Exit"}));
+    EXPECT_EQ(Captions(form->File1),
+              QStringList({"Available skins", "-", "Proxy settings", "-", "Exit"}));
     EXPECT_EQ(Captions(form->List1),
               QStringList({"Add a new station", "-", "Download list from server", "-",
                            "Play favorite", "-", "Load list", "Save list", "Clear list"}));
@@ -257,10 +259,16 @@ TEST_F(MainWindow, ShellCommands) {
     form->Addanewstation2->trigger();
     EXPECT_EQ(add.count(), 1);
 
-    form->sSkinManager1->SetSkinName("nothing of that name");
+    // Snow brings the built-in skin back from another one, with skinning on.
+    QDir().mkpath(app.App() + "Skins");
+    TempAppFolder::Write(app.App() + "Skins/Other.asz", "QWidget { color: #123456; }");
+    form->sSkinManager1->SetSkinName("Other");
+    form->sSkinManager1->SetActive(false);
+    ASSERT_EQ(form->sSkinManager1->SkinName(), "Other");
     form->Snow1->trigger();
     EXPECT_EQ(form->sSkinManager1->SkinName(), "Winter2003 (internal)");
     EXPECT_TRUE(form->sSkinManager1->Active());
+    EXPECT_FALSE(qApp->styleSheet().contains("#123456"));
 
     ShowActive();
     form->Exit1->trigger();
