@@ -6,6 +6,7 @@
 #include "shell/StationListView.h"
 #include "shell/TForm1.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -27,6 +28,9 @@ protected:
     void SetUp() override {
         QApplication::setQuitOnLastWindowClosed(false);
         TempAppFolder::Write(app.StationFile(), StationFile());
+        // Each window is a new run of the program: its title is the
+        // program's own, not the stream title an earlier test left.
+        SetApplicationTitle(QString());
         form = std::make_unique<TForm1>();
     }
     void TearDown() override { form.reset(); }
