@@ -16,7 +16,8 @@ Program::Program() {
     Form3 = new TForm3;
     Form1->Form2 = Form2;
     Form1->Form3 = Form3;
-    Form3->Form1 = Form1;
+    Form3->Stations = &Form1->Stations;
+    Form3->Model = Form1->Model;
 }
 
 Program::~Program() {

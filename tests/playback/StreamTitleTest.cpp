@@ -31,8 +31,9 @@ TEST(StreamTitleText, NeverReadsPastTheBlock) {
         const QByteArray part = full.left(n);
         const QByteArray title = RawStreamTitle(part);
         EXPECT_LE(title.size(), part.size()) << n;
-        if (!title.isEmpty())
+        if (!title.isEmpty()) {
             EXPECT_TRUE(part.contains(title)) << n;
+        }
     }
 }
 

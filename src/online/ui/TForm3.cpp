@@ -3,7 +3,7 @@
 #include "online/ListServerAddress.h"
 #include "platform/CodePage.h"
 #include "window/Dispatch.h"
-#include "shell/TForm1.h"
+#include "stations/StationList.h"
 #include "stations/StationListModel.h"
 
 #include <QApplication>
@@ -107,12 +107,12 @@ QStringList TForm3::FormFields() const {
 }
 
 void TForm3::sButton1Click() {
-    if (!Form1)
+    if (!Stations || !Model)
         return;
     // The station file holds 8-bit text: the list keeps what the file will.
-    Form1->Stations.Insert(0, CodePage::AnsiRoundTrip(StationLine()));
+    Stations->Insert(0, CodePage::AnsiRoundTrip(StationLine()));
     // Every station has its row: the new one is row 0, the last one stays.
-    Form1->Model->SetRowCount(Form1->Stations.Count());
+    Model->SetRowCount(Stations->Count());
     if (sCheckBox1->isChecked()) {
         try {
             IdHTTP1.Post(ListServerAddress::Url(AddPath), FormFields());
