@@ -36,9 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             ini.ReadInteger(s, k, -1);
         }
     }
-    for (const QByteArray &line : QByteArray::fromRawData(reinterpret_cast<const char *>(data),
-                                                          qsizetype(size))
-                                      .split('\n')) {
+    for (const QByteArray &line :
+         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size))
+             .split('\n')) {
         bool ok = false;
         IniFile::ParseInteger(QString::fromLatin1(line), &ok);
     }

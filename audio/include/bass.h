@@ -61,7 +61,8 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
 #define BASS_FILEPOS_END 2      /* download buffer size (or Content-Length) */
 
 /* BASS_ChannelGetTags kinds. */
-#define BASS_TAG_HTTP 3 /* header lines of an HTTP/1.x answer, each NUL-ended, list ends with "" */
+/* header lines of an HTTP/1.x answer, each NUL-ended, list ends with "" */
+#define BASS_TAG_HTTP 3
 #define BASS_TAG_ICY 4  /* header lines of an "ICY 200 OK" answer, same form */
 #define BASS_TAG_META 5 /* latest metadata block "StreamTitle='...';..." NUL-ended */
 

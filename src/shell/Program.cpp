@@ -2,8 +2,8 @@
 
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
-#include "window/Dispatch.h"
 #include "shell/TForm1.h"
+#include "window/Dispatch.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -6,8 +6,8 @@
 // start-up (FormCreate) and its part of the shutdown (FormDestroy).
 // Everything here belongs to the UI thread.
 #include "playback/PlayerView.h"
-#include "window/TFormINI.h"
 #include "stations/StationList.h"
+#include "window/TFormINI.h"
 
 #include <QByteArray>
 #include <QString>

@@ -9,11 +9,11 @@
 #include "playback/AudioStartup.h"
 #include "playback/PlaybackState.h"
 #include "playback/StreamTitle.h"
-#include "window/Dispatch.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
 #include "shell/TrayIcon.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QFileInfo>
 #include <QSlider>

@@ -10,10 +10,10 @@
 #include "platform/PathResolver.h"
 #include "platform/Prompts.h"
 #include "platform/QuoraneError.h"
-#include "window/Dispatch.h"
 #include "shell/TForm1.h"
 #include "stations/StationFile.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QFile>
 

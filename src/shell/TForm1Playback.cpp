@@ -3,10 +3,10 @@
 #include "platform/CodePage.h"
 #include "playback/PlaybackState.h"
 #include "playback/StreamPlayer.h"
-#include "window/Dispatch.h"
 #include "shell/TForm1.h"
 #include "stations/StationLine.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QCoreApplication>
 #include <QLabel>

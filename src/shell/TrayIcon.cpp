@@ -1,5 +1,7 @@
 #include "shell/TrayIcon.h"
 
+#include "window/Dispatch.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
@@ -60,11 +62,11 @@ TrayIcon::TrayIcon(QMenu *popupMenu, QObject *parent) : QObject(parent), popupMe
     // RightButtonDown rather than handed to QSystemTrayIcon, so that every
     // backend opens it the same way, on the press, at the cursor.
     icon_->setToolTip(QString());
-    connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::Activated);
+    Connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::Activated);
     qApp->installEventFilter(this);
 
     clickTimer_.setSingleShot(true);
-    connect(&clickTimer_, &QTimer::timeout, this, &TrayIcon::ClickTimerFired);
+    Connect(&clickTimer_, &QTimer::timeout, this, &TrayIcon::ClickTimerFired);
 
     // Shown only where a notification area is, so that Qt does not look for
     // one that is not there; CheckNotificationArea shows it when one comes.
@@ -72,7 +74,7 @@ TrayIcon::TrayIcon(QMenu *popupMenu, QObject *parent) : QObject(parent), popupMe
     if (areaWasAvailable_)
         icon_->show();
     areaTimer_.setInterval(AreaCheckInterval);
-    connect(&areaTimer_, &QTimer::timeout, this, &TrayIcon::CheckNotificationArea);
+    Connect(&areaTimer_, &QTimer::timeout, this, &TrayIcon::CheckNotificationArea);
     areaTimer_.start();
 }
 

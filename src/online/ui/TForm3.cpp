@@ -2,9 +2,9 @@
 
 #include "online/ListServerAddress.h"
 #include "platform/CodePage.h"
-#include "window/Dispatch.h"
 #include "stations/StationList.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -90,8 +90,8 @@ TForm3::TForm3(QWidget *parent) : TFormINI(parent) {
     for (QWidget *w : order)
         w->setFocusPolicy(Qt::StrongFocus);
 
-    connect(sButton1, &QPushButton::clicked, this, [this] { Dispatch([&] { sButton1Click(); }); });
-    connect(sButton2, &QPushButton::clicked, this, [this] { Dispatch([&] { sButton2Click(); }); });
+    Connect(sButton1, &QPushButton::clicked, this, [this] { sButton1Click(); });
+    Connect(sButton2, &QPushButton::clicked, this, [this] { sButton2Click(); });
 }
 
 QString TForm3::StationLine() const {
