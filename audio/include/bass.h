@@ -23,7 +23,10 @@ typedef int BOOL;
 #define FALSE 0
 #endif
 
-/* Called on an engine thread once for each event the sync was set for. */
+/* Called on an engine thread of the stream (never the output's thread) once
+ * for each event the sync was set for, with no engine lock held, so it may
+ * call back into the engine. None is called once BASS_StreamFree (or
+ * BASS_Free) for its stream has returned. */
 typedef void SYNCPROC(DWORD handle, DWORD channel, DWORD data, void *user);
 /* Receives the raw bytes of a download as they arrive (may be null). */
 typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
@@ -47,13 +50,29 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
 #define BASS_ERROR_FILEFORM 41 /* unsupported protocol or bad URL */
 #define BASS_ERROR_NONET 32    /* network failure (refused, reset, name lookup) */
 #define BASS_ERROR_ENDED 45    /* the stream ended before its first audio */
+/* Quorane's own codes, above the range of the common ones. */
+#define BASS_ERROR_TLS                                                                             \
+    1001                          /* TLS failed: certificate refused (unknown authority, expired,  \
+                                     wrong host name) or no TLS handshake with the server */
+#define BASS_ERROR_ENCRYPTED 1002 /* an HLS stream whose segments are encrypted (AES-128) */
 #define BASS_ERROR_UNKNOWN -1
 
 /* BASS_SetConfig / BASS_SetConfigPtr options. */
-#define BASS_CONFIG_NET_TIMEOUT 11  /* connect and first-answer limit in ms (default 10000) */
+#define BASS_CONFIG_NET_TIMEOUT 11  /* answer limit in ms, name lookup included (default 8000) */
 #define BASS_CONFIG_NET_BUFFER 12   /* download buffer length in ms (default 5000) */
 #define BASS_CONFIG_NET_PROXY 17    /* BASS_SetConfigPtr: "[login:password]@host:port", "" = none */
 #define BASS_CONFIG_NET_PLAYLIST 21 /* 0 = never follow playlists, >0 = follow them */
+/* Quorane's own option: how long, in ms, a stream that lost its connection
+ * goes on reconnecting before it ends (default 300000, five minutes). The
+ * attempts follow one another after 0.5, 1, 2, 4, 8, 15, 15, ... s whatever
+ * the limit; tests shorten the limit so that "down for good" ends quickly.
+ * Applies to streams opened after the call. */
+#define BASS_CONFIG_NET_RECONNECT_LIMIT 0x10000
+/* BASS_SetConfigPtr: path of a PEM file of further certificate authorities
+ * trusted for HTTPS besides the system's store; null or "" = none. Quorane's
+ * own option, for tests with a certificate authority of their own: the
+ * player never sets it. */
+#define BASS_CONFIG_NET_CAFILE 0x10001
 
 /* BASS_StreamGetFilePosition modes. */
 #define BASS_FILEPOS_CURRENT 0  /* bytes the decoder has consumed */
@@ -63,13 +82,37 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
 /* BASS_ChannelGetTags kinds. */
 /* header lines of an HTTP/1.x answer, each NUL-ended, list ends with "" */
 #define BASS_TAG_HTTP 3
-#define BASS_TAG_ICY 4  /* header lines of an "ICY 200 OK" answer, same form */
-#define BASS_TAG_META 5 /* latest metadata block "StreamTitle='...';..." NUL-ended */
+#define BASS_TAG_ICY 4 /* header lines of an "ICY 200 OK" answer, same form */
+/* The metadata block last announced to BASS_SYNC_META ("StreamTitle='...';...",
+ * NUL-ended), null before the first announcement. Inside a BASS_SYNC_META
+ * callback it is the block being announced; the pointer stays valid until a
+ * few further blocks have been announced, so a caller copies the bytes. */
+#define BASS_TAG_META 5
 
-/* BASS_ChannelSetSync types. */
-#define BASS_SYNC_META 4 /* a new metadata block arrived */
+/* BASS_ChannelSetSync types, each registered with
+ * BASS_ChannelSetSync(handle, type, 0, proc, user).
+ *
+ * BASS_SYNC_META: a metadata block (an ICY block, or the comment header of an
+ * Ogg/Opus/FLAC section, given as "StreamTitle='ARTIST - TITLE';") is
+ * announced when playback reaches the place in the stream where it arrived,
+ * not when it was downloaded; so the title current at tune-in reaches a sync
+ * registered after BASS_StreamCreateURL returned. Blocks are announced once
+ * each, in order; data is 0.
+ *
+ * BASS_SYNC_STALL: data = 1 when a playing stream lost its connection (closed,
+ * failed, or nothing for 5 s) and the engine starts reconnecting to the same
+ * URL; data = 0 when sound from the new connection plays.
+ *
+ * BASS_SYNC_END: called once when the stream has ended for good: the
+ * reconnect attempts ran out of time (BASS_CONFIG_NET_RECONNECT_LIMIT), or a
+ * stream of known length played to its end. BASS_ChannelStop ends the
+ * attempts without it: a stopped stream never reconnects. */
+#define BASS_SYNC_META 4
+#define BASS_SYNC_END 2
+#define BASS_SYNC_STALL 6
 
-/* BASS_ChannelIsActive results. */
+/* BASS_ChannelIsActive results: STALLED while reconnecting or while the
+ * decoded audio has run dry, STOPPED after BASS_ChannelStop or the end. */
 #define BASS_ACTIVE_STOPPED 0
 #define BASS_ACTIVE_PLAYING 1
 #define BASS_ACTIVE_STALLED 2

@@ -10,6 +10,9 @@
 namespace quorane::engine {
 
 int AudioOutput::open(int rate, bool silentOnly) {
+    // The player handles SIGINT and SIGTERM itself; SDL's own handlers would
+    // swallow them into an event queue that nobody reads.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // A driver named in SDL_AUDIODRIVER that does not exist makes the audio
     // subsystem itself fail; the silent driver still serves.
     subsystem_ = !silentOnly && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;

@@ -1,6 +1,7 @@
 #include "Engine.h"
 
 #include "EngineLimits.h"
+#include "EngineLog.h"
 #include "ErrorState.h"
 
 #include <cmath>
@@ -19,6 +20,7 @@ Engine &Engine::instance() {
         auto *e = new Engine; // never destroyed: threads may still ask for it at exit
         e->netTimeoutMs_ = kDefaultNetTimeoutMs;
         e->netBufferMs_ = kDefaultNetBufferMs;
+        e->reconnectLimitMs_ = kDefaultReconnectLimitMs;
         return e;
     }();
     return *engine;
@@ -30,7 +32,7 @@ int Engine::init(int device, DWORD freq) {
         curl_global_init(CURL_GLOBAL_DEFAULT);
         // A radio stream joined mid-frame makes FFmpeg complain on every
         // station change; the engine reports failures through its error codes.
-        av_log_set_level(std::getenv("QUORANE_ENGINE_DEBUG") ? AV_LOG_DEBUG : AV_LOG_QUIET);
+        av_log_set_level(EngineLog::enabled(LogLevel::Debug) ? AV_LOG_DEBUG : AV_LOG_QUIET);
     });
     if (device < -1)
         return BASS_ERROR_ILLPARAM;
@@ -82,6 +84,9 @@ bool Engine::setConfig(DWORD option, DWORD value) {
     case BASS_CONFIG_NET_PLAYLIST:
         playlists_ = value;
         return true;
+    case BASS_CONFIG_NET_RECONNECT_LIMIT:
+        reconnectLimitMs_ = value;
+        return true;
     default:
         return false;
     }
@@ -98,25 +103,34 @@ bool Engine::getConfig(DWORD option, DWORD &value) {
     case BASS_CONFIG_NET_PLAYLIST:
         value = playlists_;
         return true;
+    case BASS_CONFIG_NET_RECONNECT_LIMIT:
+        value = reconnectLimitMs_;
+        return true;
     default:
         return false;
     }
 }
 
 bool Engine::setConfigPtr(DWORD option, const void *value) {
-    if (option != BASS_CONFIG_NET_PROXY)
-        return false;
     const char *text = static_cast<const char *>(value);
     std::lock_guard lock(proxyMutex_);
+    if (option == BASS_CONFIG_NET_CAFILE) {
+        caFile_ = text ? text : "";
+        return true;
+    }
+    if (option != BASS_CONFIG_NET_PROXY)
+        return false;
     proxyText_ = text ? text : "";
     proxy_ = ProxySetting::parse(text);
     return true;
 }
 
 const void *Engine::getConfigPtr(DWORD option) {
+    std::lock_guard lock(proxyMutex_);
+    if (option == BASS_CONFIG_NET_CAFILE)
+        return caFile_.empty() ? nullptr : caFile_.c_str();
     if (option != BASS_CONFIG_NET_PROXY)
         return nullptr;
-    std::lock_guard lock(proxyMutex_);
     return proxyText_.empty() ? nullptr : proxyText_.c_str();
 }
 
@@ -135,10 +149,12 @@ DWORD Engine::createUrlStream(const char *url, DOWNLOADPROC *proc, void *user) {
     request.url = url;
     {
         std::lock_guard lock(proxyMutex_);
-        request.proxy = proxy_;
+        request.net.proxy = proxy_;
+        request.net.caFile = caFile_;
     }
-    request.timeoutMs = netTimeoutMs_;
+    request.net.timeoutMs = netTimeoutMs_;
     request.bufferMs = std::max<DWORD>(netBufferMs_, 1000);
+    request.reconnectLimitMs = reconnectLimitMs_;
     request.followPlaylists = playlists_ > 0;
     request.proc = proc;
     request.user = user;
@@ -162,6 +178,7 @@ DWORD Engine::createUrlStream(const char *url, DOWNLOADPROC *proc, void *user) {
     DWORD handle = nextStream_++;
     stream->setHandle(handle);
     streams_.emplace(handle, stream);
+    stream->startControl();
     setError(BASS_OK);
     return handle;
 }

@@ -55,9 +55,11 @@ private:
     std::atomic<DWORD> netTimeoutMs_;
     std::atomic<DWORD> netBufferMs_;
     std::atomic<DWORD> playlists_{0};
-    std::mutex proxyMutex_; // guards the two fields below
+    std::atomic<DWORD> reconnectLimitMs_;
+    std::mutex proxyMutex_; // guards the three fields below
     std::string proxyText_;
     ProxySetting proxy_;
+    std::string caFile_; // BASS_CONFIG_NET_CAFILE, "" = the system's store only
 };
 
 } // namespace quorane::engine

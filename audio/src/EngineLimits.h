@@ -7,11 +7,28 @@
 
 namespace quorane::engine {
 
-// Connect and first answer of a stream URL (BASS_CONFIG_NET_TIMEOUT default).
-inline constexpr uint32_t kDefaultNetTimeoutMs = 10000;
+// Name lookup, connect and first answer of a stream URL, together
+// (BASS_CONFIG_NET_TIMEOUT default).
+inline constexpr uint32_t kDefaultNetTimeoutMs = 8000;
 // After the answer, the first decoded audio must follow within this time, so
 // BASS_StreamCreateURL blocks at most kDefaultNetTimeoutMs + this per URL tried.
-inline constexpr uint32_t kFirstAudioTimeoutMs = 8000;
+inline constexpr uint32_t kFirstAudioTimeoutMs = 5000;
+// A playing stream whose server sent nothing for this long has lost its
+// connection (a full buffer that holds the download back does not count).
+inline constexpr uint32_t kStallMs = 5000;
+// Pauses before the reconnect attempts of one outage, in order; the last
+// repeats. The list starts over only after sound played this long.
+inline constexpr uint32_t kReconnectDelaysMs[] = {500, 1000, 2000, 4000, 8000, 15000};
+inline constexpr uint32_t kReconnectResetAfterMs = 30000;
+// How long an outage may last before the stream ends for good
+// (BASS_CONFIG_NET_RECONNECT_LIMIT default).
+inline constexpr uint32_t kDefaultReconnectLimitMs = 300000;
+// How often a stream's control thread looks at the output's progress to
+// announce what has just become audible.
+inline constexpr int kControlTickMs = 20;
+// Announcements kept waiting for their place in the stream; beyond this the
+// oldest are dropped (a server flooding metadata while nothing plays).
+inline constexpr size_t kMaxPendingAnnouncements = 1024;
 // The whole of one BASS_StreamCreateURL, playlists with several entries
 // included, never takes longer than this.
 inline constexpr uint32_t kMaxOpenMs = 30000;
@@ -44,5 +61,13 @@ inline constexpr uint16_t kOutputFrames = 2048;
 // How long a waiting download or decode thread sleeps at most before it looks
 // at its abort flag again (it is also woken at once by a condition variable).
 inline constexpr int kIdlePollMs = 100;
+
+// HLS: a segment or init section larger than this is not one we play.
+inline constexpr size_t kMaxHlsSegmentBytes = 8 * 1024 * 1024;
+// A live HLS stream starts this many segments before its live edge.
+inline constexpr size_t kHlsLiveEdgeSegments = 3;
+// A live playlist without a new segment for this many target durations has
+// stopped: the connection counts as dropped and the stream reconnects.
+inline constexpr int kHlsStallTargets = 3;
 
 } // namespace quorane::engine

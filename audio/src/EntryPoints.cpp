@@ -44,7 +44,7 @@ BOOL BASS_SetConfigPtr(DWORD option, const void *value) {
 }
 
 const void *BASS_GetConfigPtr(DWORD option) {
-    if (option != BASS_CONFIG_NET_PROXY)
+    if (option != BASS_CONFIG_NET_PROXY && option != BASS_CONFIG_NET_CAFILE)
         return fail<const void *>(BASS_ERROR_ILLPARAM, nullptr);
     return ok(Engine::instance().getConfigPtr(option));
 }
@@ -153,11 +153,13 @@ DWORD BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD /*param*/, SYNCPROC *p
     auto stream = Engine::instance().find(handle);
     if (!stream)
         return fail<DWORD>(BASS_ERROR_HANDLE, 0);
-    // The upper bits carry delivery flags; metadata is always delivered at once.
-    if ((type & 0x00FFFFFFu) != BASS_SYNC_META || !proc)
+    // The upper bits carry delivery flags; every sync runs on the stream's
+    // control thread.
+    type &= 0x00FFFFFFu;
+    if ((type != BASS_SYNC_META && type != BASS_SYNC_STALL && type != BASS_SYNC_END) || !proc)
         return fail<DWORD>(BASS_ERROR_ILLPARAM, 0);
     DWORD sync = Engine::instance().newSyncHandle();
-    stream->addMetaSync(sync, proc, user);
+    stream->addSync(sync, type, proc, user);
     return ok(sync);
 }
 

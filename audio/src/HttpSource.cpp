@@ -1,6 +1,7 @@
 #include "HttpSource.h"
 
 #include "EngineLimits.h"
+#include "EngineLog.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,6 +22,11 @@ bool headerValue(const std::string &line, const char *name, std::string &value) 
     return true;
 }
 
+int64_t nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 } // namespace
 
 HttpSource::HttpSource(Options options, ByteRing &ring, MetaCallback onMeta)
@@ -31,7 +37,14 @@ HttpSource::~HttpSource() {
 }
 
 void HttpSource::start() {
+    lastDataMs_ = nowMs();
     thread_ = std::thread(&HttpSource::run, this);
+}
+
+int64_t HttpSource::idleMs() const {
+    if (delivering_)
+        return 0;
+    return std::max<int64_t>(0, nowMs() - lastDataMs_.load());
 }
 
 int HttpSource::waitForAnswer(std::chrono::steady_clock::time_point deadline) {
@@ -39,6 +52,12 @@ int HttpSource::waitForAnswer(std::chrono::steady_clock::time_point deadline) {
     if (!answerCv_.wait_until(lock, deadline, [&] { return settled_; }))
         return BASS_ERROR_TIMEOUT;
     return answerError_;
+}
+
+bool HttpSource::answered(int &error) {
+    std::lock_guard lock(answerMutex_);
+    error = answerError_;
+    return settled_;
 }
 
 void HttpSource::stop() {
@@ -66,31 +85,6 @@ void HttpSource::settle(int error) {
     answerCv_.notify_all();
 }
 
-int HttpSource::errorFor(int code) {
-    switch (code) {
-    case CURLE_OK:
-        return BASS_OK;
-    case CURLE_URL_MALFORMAT:
-        return BASS_ERROR_FILEFORM;
-    // Also what curl says of an answer that is no HTTP at all, or of a
-    // redirect to a scheme other than http(s): the URL cannot be opened.
-    case CURLE_UNSUPPORTED_PROTOCOL:
-        return BASS_ERROR_FILEOPEN;
-    case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_RESOLVE_HOST:
-    case CURLE_COULDNT_CONNECT:
-    case CURLE_SEND_ERROR:
-    case CURLE_RECV_ERROR:
-        return BASS_ERROR_NONET;
-    case CURLE_OPERATION_TIMEDOUT:
-        return BASS_ERROR_TIMEOUT;
-    case CURLE_OUT_OF_MEMORY:
-        return BASS_ERROR_MEM;
-    default:
-        return BASS_ERROR_FILEOPEN;
-    }
-}
-
 size_t HttpSource::onHeader(char *data, size_t size, size_t count, void *self) {
     auto *s = static_cast<HttpSource *>(self);
     size_t len = size * count;
@@ -105,8 +99,20 @@ size_t HttpSource::onHeader(char *data, size_t size, size_t count, void *self) {
         s->answer_ = HttpAnswer();
         s->answer_.icyStatus = line.rfind("ICY ", 0) == 0;
     }
-    if (!line.empty())
+    if (!line.empty()) {
         s->answer_.lines.push_back(std::move(line));
+    } else if (!s->aborted_) {
+        // The end of an answer's headers. The final one settles the answer
+        // now, not with its first body byte: a server that answers and then
+        // sends nothing is held to the first-audio bound, not the answer's.
+        long status = 0;
+        curl_easy_getinfo(s->easyForBody_, CURLINFO_RESPONSE_CODE, &status);
+        if ((status >= 200 && status < 300) || status >= 400) {
+            s->bodyStarted_ = true;
+            if (!s->beginBody(s->easyForBody_))
+                return 0;
+        }
+    }
     return s->aborted_ ? 0 : len;
 }
 
@@ -130,6 +136,9 @@ bool HttpSource::beginBody(void *easy) {
         else if (headerValue(line, "icy-br", v))
             answer_.bitrateKbps = std::max(0L, std::strtol(v.c_str(), nullptr, 10));
     }
+    QLOG_INFO("answer %ld from %s: type \"%s\", length %lld, metaint %ld, bitrate %ld", status,
+              options_.url.c_str(), answer_.contentType.c_str(), answer_.contentLength,
+              answer_.metaint, answer_.bitrateKbps);
     if (status < 200 || status >= 300) {
         settle(BASS_ERROR_FILEOPEN);
         return false;
@@ -146,10 +155,11 @@ bool HttpSource::beginBody(void *easy) {
             std::min<long long>(answer_.contentLength, static_cast<long long>(kMaxDownloadBuffer)));
     capacity = std::clamp(capacity, kMinDownloadBuffer, kMaxDownloadBuffer);
     ring_.allocate(capacity);
+    QLOG_INFO("download buffer %zu bytes", capacity);
 
     demuxer_ = std::make_unique<IcyDemuxer>(
         answer_.metaint, [this](const uint8_t *d, size_t n) { return ring_.write(d, n); },
-        [this](const std::string &block) { onMeta_(block); });
+        [this](const std::string &block) { onMeta_(block, demuxer_->audioBytes()); });
     settle(BASS_OK);
     return true;
 }
@@ -166,9 +176,12 @@ size_t HttpSource::onBody(char *data, size_t size, size_t count, void *self) {
     }
     if (s->options_.proc)
         s->options_.proc(data, static_cast<DWORD>(len), s->options_.user);
-    if (!s->demuxer_->feed(reinterpret_cast<const uint8_t *>(data), len))
-        return 0;
-    return len;
+    s->lastDataMs_ = nowMs();
+    s->delivering_ = true;
+    bool fed = s->demuxer_->feed(reinterpret_cast<const uint8_t *>(data), len);
+    s->lastDataMs_ = nowMs();
+    s->delivering_ = false;
+    return fed ? len : 0;
 }
 
 void HttpSource::run() {
@@ -185,27 +198,13 @@ void HttpSource::run() {
     curl_slist *headers = curl_slist_append(nullptr, "Icy-MetaData: 1");
     curl_slist *aliases = curl_slist_append(nullptr, "ICY 200 OK");
     curl_easy_setopt(easy, CURLOPT_URL, options_.url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    options_.net.apply(easy);
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(easy, CURLOPT_HTTP200ALIASES, aliases);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Quorane/1.02");
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.timeoutMs));
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpSource::onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpSource::onBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    // An empty proxy also keeps curl from picking one up from the environment:
-    // Quorane's own proxy setting is the only one that applies.
-    std::string proxy = options_.proxy.enabled() ? "http://" + options_.proxy.hostPort : "";
-    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.c_str());
-    if (!options_.proxy.userPwd.empty())
-        curl_easy_setopt(easy, CURLOPT_PROXYUSERPWD, options_.proxy.userPwd.c_str());
-    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_multi_add_handle(multi, easy);
     {
         std::lock_guard lock(multiMutex_);
@@ -226,11 +225,16 @@ void HttpSource::run() {
             result = msg->data.result;
 
     if (aborted_)
+        QLOG_DEBUG("download of %s aborted", options_.url.c_str());
+    else
+        QLOG_INFO("download of %s ended: %s", options_.url.c_str(),
+                  curl_easy_strerror(static_cast<CURLcode>(result)));
+    if (aborted_)
         settle(BASS_ERROR_UNKNOWN);
     else if (!bodyStarted_ && result == CURLE_OK && beginBody(easy))
         ; // an empty body: the stream ends at once
     else
-        settle(errorFor(result));
+        settle(errorForCurl(result));
     ring_.setEnded();
 
     {

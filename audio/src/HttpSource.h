@@ -7,7 +7,8 @@
 
 #include "ByteRing.h"
 #include "IcyDemuxer.h"
-#include "ProxySetting.h"
+#include "NetSettings.h"
+#include "StreamSource.h"
 
 #include <atomic>
 #include <chrono>
@@ -25,44 +26,36 @@ typedef void CURLM;
 
 namespace quorane::engine {
 
-// What the answer said; complete and unchanging once waitForAnswer() succeeded.
-struct HttpAnswer {
-    std::vector<std::string> lines; // status line, then header lines, as sent (no CR LF)
-    bool icyStatus = false;         // the status line was "ICY ..."
-    long status = 0;
-    std::string contentType;
-    long long contentLength = -1; // -1 when not given
-    long metaint = 0;
-    long bitrateKbps = 0; // "icy-br:", 0 when not given
-    std::string effectiveUrl;
-};
-
-class HttpSource {
+class HttpSource : public StreamSource {
 public:
-    using MetaCallback = std::function<void(const std::string &block)>;
-
     struct Options {
         std::string url;
-        ProxySetting proxy;
-        uint32_t timeoutMs = 0;
+        NetSettings net;
         uint32_t bufferMs = 0;
         DOWNLOADPROC *proc = nullptr;
         void *user = nullptr;
     };
 
     HttpSource(Options options, ByteRing &ring, MetaCallback onMeta);
-    ~HttpSource();
+    ~HttpSource() override;
     HttpSource(const HttpSource &) = delete;
     HttpSource &operator=(const HttpSource &) = delete;
 
-    void start();
+    void start() override;
     // Waits until the body begins (BASS_OK), the request fails (its error
     // code) or the deadline passes (BASS_ERROR_TIMEOUT).
-    int waitForAnswer(std::chrono::steady_clock::time_point deadline);
+    int waitForAnswer(std::chrono::steady_clock::time_point deadline) override;
+    // Without waiting: true once the answer settled, with its error code.
+    bool answered(int &error) override;
     // Valid after waitForAnswer returned BASS_OK.
-    const HttpAnswer &answer() const { return answer_; }
-    // Aborts the transfer and joins the thread; safe to call twice.
-    void stop();
+    const HttpAnswer &answer() const override { return answer_; }
+    // Aborts the transfer and joins the thread; safe to call twice. Returns
+    // at once even while a name lookup hangs (libcurl leaves its resolver
+    // thread behind instead of waiting for it).
+    void stop() override;
+    // Milliseconds since the server last sent body bytes; 0 while the
+    // download is held back by a full buffer (that is no stall).
+    int64_t idleMs() const override;
 
 private:
     void run();
@@ -70,13 +63,15 @@ private:
     static size_t onBody(char *data, size_t size, size_t count, void *self);
     bool beginBody(void *easy);
     void settle(int error);
-    static int errorFor(int curlCode);
 
     const Options options_;            // fixed at construction
     ByteRing &ring_;                   // the stream's download buffer (has its own lock)
     const MetaCallback onMeta_;        // called on the download thread, no lock held
     std::thread thread_;               // started and joined by the API thread
     std::atomic<bool> aborted_{false}; // set by stop() on any thread, read by the download thread
+    // Written by the download thread, read by the stream's control thread.
+    std::atomic<int64_t> lastDataMs_{0};  // steady-clock ms of the latest body bytes
+    std::atomic<bool> delivering_{false}; // inside the body callback (maybe waiting for room)
     // Set by the download thread before its first curl call, read by stop().
     std::atomic<CURLM *> multi_{nullptr};
     std::mutex multiMutex_; // keeps the multi handle alive while stop() wakes it

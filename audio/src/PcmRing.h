@@ -25,14 +25,20 @@ public:
 
     size_t capacityFrames() const { return capacity_; }
 
+    // Frames ever written (exact on the producer's thread) and ever consumed
+    // by the output: the output's progress, read by the stream's control
+    // thread to announce what has become audible.
+    uint64_t framesWritten() const { return head_.load(std::memory_order_acquire); }
+    uint64_t framesPlayed() const { return tail_.load(std::memory_order_acquire); }
+
 private:
     static constexpr int kChannels = 2;
     const size_t capacity_;
     std::unique_ptr<float[]> samples_;
     // Frame counters that only grow: head_ is written by the producer alone,
     // tail_ by the consumer alone; each reads the other's with acquire.
-    std::atomic<size_t> head_{0};
-    std::atomic<size_t> tail_{0};
+    std::atomic<uint64_t> head_{0};
+    std::atomic<uint64_t> tail_{0};
 };
 
 } // namespace quorane::engine

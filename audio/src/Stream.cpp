@@ -1,6 +1,8 @@
 #include "Stream.h"
 
 #include "EngineLimits.h"
+#include "EngineLog.h"
+#include "HlsPlaylist.h"
 #include "PlaylistParser.h"
 
 #include <algorithm>
@@ -24,20 +26,72 @@ int msUntil(std::chrono::steady_clock::time_point t) {
 
 constexpr size_t kKeptMetaBlocks = 8;
 
+HttpSource::Options optionsFor(const OpenRequest &r) {
+    return {r.url, r.net, r.bufferMs, r.proc, r.user};
+}
+
 } // namespace
 
-Stream::Stream(int outputRate) : voice_(static_cast<size_t>(outputRate) * kPcmBufferMs / 1000) {}
+Stream::Stream(const OpenRequest &request)
+    : outputRate_(request.outputRate), baseOptions_(optionsFor(request)),
+      reconnectLimitMs_(request.reconnectLimitMs),
+      voice_(static_cast<size_t>(request.outputRate) * kPcmBufferMs / 1000),
+      timeline_(kMaxPendingAnnouncements),
+      schedule_(std::chrono::milliseconds(request.reconnectLimitMs)) {}
 
 Stream::~Stream() {
     shutdown();
 }
 
+std::shared_ptr<Connection> Stream::makeConnection(const std::string &url, Connection::Hls hls) {
+    HttpSource::Options options = baseOptions_;
+    options.url = url;
+    if (hls_) {
+        // A reconnect goes on after the last segment the listener got.
+        if (hls.playlist.empty() && current_)
+            hls.resumeAt = current_->nextSequence();
+        return std::make_shared<Connection>(nextSerial_++, std::move(options), timeline_,
+                                            std::move(hls));
+    }
+    return std::make_shared<Connection>(nextSerial_++, std::move(options), timeline_);
+}
+
+void Stream::startControl() {
+    std::weak_ptr<Stream> weak = weak_from_this();
+    control_ = std::thread([weak] {
+        // The thread keeps its stream alive while it runs, so that a sync
+        // which frees the stream does not pull it away under the loop.
+        if (auto self = weak.lock())
+            self->controlLoop();
+    });
+}
+
 void Stream::shutdown() {
-    ring_.abort();
-    if (source_)
-        source_->stop();
-    if (decoder_)
-        decoder_->stop();
+    {
+        std::lock_guard lock(controlMutex_);
+        stopping_ = true;
+        controlWake_.notify_all();
+    }
+    if (control_.joinable()) {
+        if (control_.get_id() == std::this_thread::get_id())
+            control_.detach(); // freed from one of its own syncs
+        else
+            control_.join();
+    }
+    if (attempt_)
+        attempt_->stop();
+    std::shared_ptr<Connection> current;
+    {
+        std::lock_guard lock(connMutex_);
+        current = current_;
+    }
+    if (current)
+        current->stop();
+}
+
+bool Stream::stopping() {
+    std::lock_guard lock(controlMutex_);
+    return stopping_;
 }
 
 std::shared_ptr<Stream> Stream::open(const OpenRequest &request, int &error) {
@@ -46,50 +100,65 @@ std::shared_ptr<Stream> Stream::open(const OpenRequest &request, int &error) {
 }
 
 std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::string &url,
-                                       int depth,
-                                       std::chrono::steady_clock::time_point openDeadline,
-                                       int &error) {
+                                       int depth, Clock::time_point openDeadline, int &error) {
     if (depth > kMaxPlaylistDepth || !isHttpUrl(url)) {
         error = BASS_ERROR_FILEFORM;
         return nullptr;
     }
-    using Clock = std::chrono::steady_clock;
     auto answerDeadline =
-        std::min(openDeadline, Clock::now() + std::chrono::milliseconds(request.timeoutMs));
+        std::min(openDeadline, Clock::now() + std::chrono::milliseconds(request.net.timeoutMs));
 
-    auto stream = std::make_shared<Stream>(request.outputRate);
-    Stream *raw = stream.get();
-    HttpSource::Options options{url,          request.proxy, request.timeoutMs, request.bufferMs,
-                                request.proc, request.user};
-    stream->source_ = std::make_unique<HttpSource>(
-        options, stream->ring_, [raw](const std::string &block) { raw->publishMeta(block); });
-    stream->source_->start();
-    error = stream->source_->waitForAnswer(answerDeadline);
+    auto stream = std::make_shared<Stream>(request);
+    std::shared_ptr<Connection> conn = stream->makeConnection(url);
+    conn->startDownload();
+    error = conn->source().waitForAnswer(answerDeadline);
     if (error != BASS_OK) {
-        stream->shutdown();
+        if (error == BASS_ERROR_TIMEOUT)
+            QLOG_INFO("no answer from %s within %u ms: open aborted", url.c_str(),
+                      request.net.timeoutMs);
+        conn->stop();
         return nullptr;
     }
-    const HttpAnswer &answer = stream->source_->answer();
+    const HttpAnswer &answer = conn->source().answer();
     auto audioDeadline =
         std::min(openDeadline, Clock::now() + std::chrono::milliseconds(kFirstAudioTimeoutMs));
 
     std::string first(kPlaylistSniffBytes, '\0');
-    long n = stream->ring_.peek(reinterpret_cast<uint8_t *>(first.data()), first.size(),
-                                msUntil(audioDeadline));
+    long n = conn->ring().peek(reinterpret_cast<uint8_t *>(first.data()), first.size(),
+                               msUntil(audioDeadline));
     first.resize(static_cast<size_t>(std::max(n, 0L)));
 
     if (PlaylistParser::isPlaylist(answer.contentType, first)) {
+        conn->ring().waitForEndOrFill(kMaxPlaylistBytes, msUntil(audioDeadline));
+        std::string body(kMaxPlaylistBytes, '\0');
+        n = conn->ring().peek(reinterpret_cast<uint8_t *>(body.data()), body.size(), 0);
+        body.resize(static_cast<size_t>(std::max(n, 0L)));
+        std::string base = answer.effectiveUrl.empty() ? url : answer.effectiveUrl;
+        HttpAnswer playlistAnswer = answer;
+        conn->stop();
+        // An HLS playlist is the stream itself, not a list of stations.
+        if (HlsPlaylist::isHls(body)) {
+            QLOG_INFO("HLS playlist at %s", url.c_str());
+            stream->hls_ = true;
+            conn = stream->makeConnection(base, {std::move(body), std::move(playlistAnswer)});
+            conn->startDownload();
+            // The variant's playlist and the first segment are requests of their own.
+            auto deadline = std::min(
+                openDeadline, Clock::now() + std::chrono::milliseconds(request.net.timeoutMs +
+                                                                       kFirstAudioTimeoutMs));
+            error = conn->source().waitForAnswer(deadline);
+            if (error != BASS_OK) {
+                conn->stop();
+                return nullptr;
+            }
+            return finishOpen(std::move(stream), std::move(conn), base, std::string(), deadline,
+                              error);
+        }
         if (!request.followPlaylists) {
-            stream->shutdown();
             error = BASS_ERROR_FORMAT;
             return nullptr;
         }
-        stream->ring_.waitForEndOrFill(kMaxPlaylistBytes, msUntil(audioDeadline));
-        std::string body(kMaxPlaylistBytes, '\0');
-        n = stream->ring_.peek(reinterpret_cast<uint8_t *>(body.data()), body.size(), 0);
-        body.resize(static_cast<size_t>(std::max(n, 0L)));
-        std::string base = answer.effectiveUrl.empty() ? url : answer.effectiveUrl;
-        stream->shutdown();
+        QLOG_INFO("playlist at %s", url.c_str());
         error = BASS_ERROR_FORMAT; // a playlist without a single playable entry
         for (const std::string &entry : PlaylistParser::entries(body)) {
             if (Clock::now() >= openDeadline) {
@@ -105,21 +174,30 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
         return nullptr;
     }
 
-    StreamDecoder::CommentCallback onComment;
+    return finishOpen(std::move(stream), std::move(conn), url, first, audioDeadline, error);
+}
+
+std::shared_ptr<Stream> Stream::finishOpen(std::shared_ptr<Stream> stream,
+                                           std::shared_ptr<Connection> conn, const std::string &url,
+                                           const std::string &first,
+                                           Clock::time_point audioDeadline, int &error) {
+    const HttpAnswer &answer = conn->source().answer();
     // A stream with ICY metadata names its songs there; only one source of
-    // titles per stream keeps the notifications in order.
-    if (answer.metaint <= 0)
-        onComment = [raw](const std::string &block) { raw->publishMeta(block); };
-    stream->decoder_ = std::make_unique<StreamDecoder>(
-        stream->ring_, stream->voice_.pcm, stream->voice_.playing, request.outputRate,
-        answer.contentType, first, std::move(onComment));
-    stream->decoder_->start();
-    error = stream->decoder_->waitForFirstAudio(audioDeadline);
+    // titles per stream keeps the announcements in order.
+    conn->startDecoder(stream->voice_.pcm, stream->voice_.playing, stream->outputRate_, first,
+                       conn->titlesFromComments());
+    error = conn->decoder()->waitForFirstAudio(audioDeadline);
     if (error != BASS_OK) {
-        stream->shutdown();
+        if (error == BASS_ERROR_TIMEOUT)
+            QLOG_INFO("no audio from %s within %u ms of the answer: open aborted", url.c_str(),
+                      kFirstAudioTimeoutMs);
+        conn->stop();
         return nullptr;
     }
+    stream->url_ = url;
+    stream->finite_ = answer.contentLength >= 0;
     stream->keepHeaders(answer);
+    stream->setCurrent(std::move(conn));
     return stream;
 }
 
@@ -134,16 +212,29 @@ void Stream::keepHeaders(const HttpAnswer &answer) {
     headerTags_ += '\0';
 }
 
-bool Stream::filePosition(DWORD mode, QWORD &value) const {
+void Stream::setCurrent(std::shared_ptr<Connection> connection) {
+    std::lock_guard lock(connMutex_);
+    current_ = std::move(connection);
+}
+
+bool Stream::filePosition(DWORD mode, QWORD &value) {
+    std::shared_ptr<Connection> conn;
+    {
+        std::lock_guard lock(connMutex_);
+        conn = current_;
+    }
+    if (!conn)
+        return false;
+    const ByteRing &ring = conn->ring();
     switch (mode) {
     case BASS_FILEPOS_CURRENT:
-        value = ring_.consumed();
+        value = ring.consumed();
         return true;
     case BASS_FILEPOS_DOWNLOAD:
-        value = ring_.downloaded();
+        value = ring.downloaded();
         return true;
     case BASS_FILEPOS_END:
-        value = contentLength_ > 0 ? static_cast<QWORD>(contentLength_) : ring_.capacity();
+        value = contentLength_ > 0 ? static_cast<QWORD>(contentLength_) : ring.capacity();
         return true;
     default:
         return false;
@@ -158,7 +249,7 @@ const char *Stream::tags(DWORD kind) {
         return icyStatus_ && headerTags_.size() > 1 ? headerTags_.data() : nullptr;
     case BASS_TAG_META: {
         std::lock_guard lock(metaMutex_);
-        return metaBlocks_.empty() ? nullptr : metaBlocks_.back()->c_str();
+        return announced_.empty() ? nullptr : announced_.back()->c_str();
     }
     default:
         return nullptr;
@@ -166,43 +257,289 @@ const char *Stream::tags(DWORD kind) {
 }
 
 DWORD Stream::activity() {
-    if (!voice_.playing)
+    if (!voice_.playing || ended_)
         return BASS_ACTIVE_STOPPED;
-    if (voice_.pcm.availableFrames() == 0) {
-        if (decoder_ && decoder_->finished()) {
-            // Played out everything the server sent.
-            voice_.playing = false;
-            return BASS_ACTIVE_STOPPED;
-        }
+    if (reconnecting_ || voice_.pcm.availableFrames() == 0)
         return BASS_ACTIVE_STALLED;
-    }
     return BASS_ACTIVE_PLAYING;
 }
 
 void Stream::setPlaying(bool playing) {
     voice_.playing = playing;
-    if (decoder_)
-        decoder_->wake();
+    std::shared_ptr<Connection> conn;
+    {
+        std::lock_guard lock(connMutex_);
+        conn = current_;
+    }
+    if (conn && conn->decoder())
+        conn->decoder()->wake();
+    std::lock_guard lock(controlMutex_);
+    controlWake_.notify_all();
 }
 
-void Stream::addMetaSync(DWORD sync, SYNCPROC *proc, void *user) {
+void Stream::addSync(DWORD sync, DWORD type, SYNCPROC *proc, void *user) {
     std::lock_guard lock(metaMutex_);
-    syncs_.push_back({sync, proc, user});
+    syncs_.push_back({sync, type, proc, user});
 }
 
-void Stream::publishMeta(const std::string &block) {
-    std::vector<MetaSync> syncs;
+// The control thread: every kControlTickMs it announces what the output has
+// just played and looks after the connection. It takes no lock while it
+// calls a sync.
+void Stream::controlLoop() {
+    while (true) {
+        {
+            std::unique_lock lock(controlMutex_);
+            controlWake_.wait_for(lock, std::chrono::milliseconds(kControlTickMs),
+                                  [&] { return stopping_; });
+            if (stopping_)
+                return;
+        }
+        announcePlayed();
+        if (stopping())
+            return;
+        checkConnection(Clock::now());
+    }
+}
+
+void Stream::announcePlayed() {
+    for (PlaybackTimeline::Event &e : timeline_.takePlayed(voice_.pcm.framesPlayed())) {
+        if (stopping())
+            return;
+        if (e.kind == PlaybackTimeline::Kind::Meta) {
+            announceMeta(e.block);
+        } else if (e.tag == outage_ && reconnecting_) {
+            // Sound of the new connection is heard: the outage is over.
+            QLOG_INFO("sound is back after %zu attempt(s)", schedule_.attempts());
+            schedule_.recovered();
+            reconnecting_ = false;
+            stallAnnounced_ = false;
+            callSyncs(BASS_SYNC_STALL, 0);
+        }
+    }
+}
+
+void Stream::announceMeta(const std::string &block) {
     {
         std::lock_guard lock(metaMutex_);
-        if (!metaBlocks_.empty() && *metaBlocks_.back() == block)
-            return;
-        metaBlocks_.push_back(std::make_unique<std::string>(block));
-        if (metaBlocks_.size() > kKeptMetaBlocks)
-            metaBlocks_.pop_front();
+        announced_.push_back(std::make_unique<std::string>(block));
+        if (announced_.size() > kKeptMetaBlocks)
+            announced_.pop_front();
+    }
+    QLOG_DEBUG("announcing %s", block.c_str());
+    callSyncs(BASS_SYNC_META, 0);
+}
+
+void Stream::callSyncs(DWORD type, DWORD data) {
+    std::vector<Sync> syncs;
+    {
+        std::lock_guard lock(metaMutex_);
         syncs = syncs_;
     }
-    for (const MetaSync &s : syncs)
-        s.proc(s.handle, handle_, 0, s.user);
+    for (const Sync &s : syncs) {
+        if (s.type != type)
+            continue;
+        if (stopping())
+            return;
+        s.proc(s.handle, handle_, data, s.user);
+    }
+}
+
+void Stream::checkConnection(Clock::time_point now) {
+    switch (state_) {
+    case State::Live:
+        checkLive(now);
+        break;
+    case State::Waiting:
+        if (!voice_.playing)
+            abandonAttempts();
+        else if (schedule_.givenUp(now))
+            giveUp();
+        else if (now >= nextAttempt_)
+            startAttempt(now);
+        break;
+    case State::Connecting:
+        checkAttempt(now);
+        break;
+    case State::Resuming:
+        checkResume(now);
+        break;
+    case State::Finishing:
+        checkFinished();
+        break;
+    case State::Ended:
+        break;
+    }
+}
+
+void Stream::checkLive(Clock::time_point now) {
+    // A stopped stream never reconnects: what it lacks is found out when it
+    // plays again.
+    if (!voice_.playing)
+        return;
+    Connection &c = *current_;
+    if (finite_) {
+        if (c.ring().ended())
+            state_ = State::Finishing;
+        return;
+    }
+    const char *why = nullptr;
+    if (c.ring().ended())
+        why = "the connection closed or failed";
+    else if (c.decoderFinished())
+        why = "the stream could no longer be decoded";
+    else if (c.source().idleMs() >= static_cast<int64_t>(kStallMs))
+        why = "the server sent nothing for 5 s";
+    if (!why) {
+        uint64_t played = voice_.pcm.framesPlayed();
+        uint64_t since = played > resumeFrame_ ? played - resumeFrame_ : 0;
+        schedule_.playedFor(std::chrono::milliseconds(since * 1000 / outputRate_));
+        return;
+    }
+    ++outage_;
+    nextAttempt_ = schedule_.lost(now);
+    QLOG_INFO(
+        "%s: reconnecting to %s in %lld ms", why, url_.c_str(),
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(nextAttempt_ - now).count()));
+    reconnecting_ = true;
+    state_ = State::Waiting;
+    if (!stallAnnounced_) {
+        stallAnnounced_ = true;
+        callSyncs(BASS_SYNC_STALL, 1);
+    }
+}
+
+void Stream::startAttempt(Clock::time_point now) {
+    QLOG_INFO("reconnect attempt %zu to %s", schedule_.attempts(), url_.c_str());
+    attempt_ = makeConnection(url_);
+    attempt_->startDownload();
+    // The answer, then the first audio bytes after it, each within its bound.
+    attemptDeadline_ = now + std::chrono::milliseconds(baseOptions_.net.timeoutMs);
+    attemptAnswered_ = false;
+    state_ = State::Connecting;
+}
+
+void Stream::checkAttempt(Clock::time_point now) {
+    if (!voice_.playing) {
+        abandonAttempts();
+        return;
+    }
+    int error = BASS_OK;
+    if (!attempt_->source().answered(error)) {
+        if (now >= attemptDeadline_)
+            failAttempt(now, "no answer in time");
+        return;
+    }
+    if (error != BASS_OK) {
+        failAttempt(now, attempt_->source().answer().status >= 300 ? "refused by the server"
+                                                                   : "could not connect");
+        return;
+    }
+    if (!attemptAnswered_) {
+        // Answered: from now on the first audio is waited for.
+        attemptAnswered_ = true;
+        attemptDeadline_ = now + std::chrono::milliseconds(kFirstAudioTimeoutMs);
+    }
+    ByteRing &ring = attempt_->ring();
+    if (ring.downloaded() < kPlaylistSniffBytes && !ring.ended()) {
+        if (now >= attemptDeadline_)
+            failAttempt(now, "no audio in time");
+        return;
+    }
+    // A connection that stalled is cut; one that closed first plays out
+    // what it still holds, while the new one fills its buffer.
+    Connection &old = *current_;
+    if (!old.ring().ended())
+        old.stop();
+    if (old.decoder() && !old.decoderFinished())
+        return;
+    old.stop();
+    std::string first(kPlaylistSniffBytes, '\0');
+    long n = ring.peek(reinterpret_cast<uint8_t *>(first.data()), first.size(), 0);
+    first.resize(static_cast<size_t>(std::max(n, 0L)));
+    resumeFrame_ = voice_.pcm.framesWritten();
+    attempt_->startDecoder(voice_.pcm, voice_.playing, outputRate_, first,
+                           attempt_->titlesFromComments());
+    setCurrent(std::move(attempt_));
+    attemptDeadline_ = now + std::chrono::milliseconds(kFirstAudioTimeoutMs);
+    state_ = State::Resuming;
+}
+
+void Stream::checkResume(Clock::time_point now) {
+    if (!voice_.playing) {
+        abandonAttempts();
+        return;
+    }
+    int error = BASS_OK;
+    if (!current_->decoder()->firstAudio(error)) {
+        if (now >= attemptDeadline_)
+            failAttempt(now, "no audio decoded in time");
+        return;
+    }
+    if (error != BASS_OK) {
+        failAttempt(now, "the new connection could not be decoded");
+        return;
+    }
+    QLOG_INFO("reconnected to %s", url_.c_str());
+    timeline_.addAtFrame(PlaybackTimeline::Kind::Resumed, resumeFrame_, {}, outage_);
+    state_ = State::Live;
+}
+
+void Stream::failAttempt(Clock::time_point now, const char *why) {
+    if (attempt_) {
+        attempt_->stop();
+        attempt_.reset();
+    } else {
+        current_->stop(); // the attempt had become the current connection
+    }
+    if (schedule_.givenUp(now)) {
+        QLOG_INFO("reconnect attempt failed (%s)", why);
+        giveUp();
+        return;
+    }
+    nextAttempt_ = schedule_.failed(now);
+    QLOG_INFO(
+        "reconnect attempt failed (%s): next in %lld ms", why,
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(nextAttempt_ - now).count()));
+    state_ = State::Waiting;
+}
+
+void Stream::abandonAttempts() {
+    QLOG_INFO("stopped: no more reconnect attempts");
+    if (attempt_) {
+        attempt_->stop();
+        attempt_.reset();
+    }
+    current_->stop();
+    reconnecting_ = false;
+    stallAnnounced_ = false;
+    state_ = State::Live;
+}
+
+void Stream::giveUp() {
+    QLOG_INFO("no connection to %s for %u ms: the stream ends", url_.c_str(), reconnectLimitMs_);
+    if (attempt_) {
+        attempt_->stop();
+        attempt_.reset();
+    }
+    // What the lost connection still holds plays out, unless it stalled.
+    if (!current_->ring().ended())
+        current_->stop();
+    state_ = State::Finishing;
+}
+
+void Stream::checkFinished() {
+    Connection &c = *current_;
+    if (c.decoder() && !c.decoderFinished())
+        return;
+    if (voice_.pcm.availableFrames() > 0)
+        return;
+    QLOG_INFO("stream %s ended", url_.c_str());
+    ended_ = true;
+    reconnecting_ = false;
+    state_ = State::Ended;
+    callSyncs(BASS_SYNC_END, 0);
 }
 
 } // namespace quorane::engine

@@ -1,6 +1,7 @@
 #include "StreamDecoder.h"
 
 #include "EngineLimits.h"
+#include "EngineLog.h"
 
 #include "bass.h"
 
@@ -18,10 +19,10 @@ namespace quorane::engine {
 
 StreamDecoder::StreamDecoder(ByteRing &in, PcmRing &out, const std::atomic<bool> &playing,
                              int outRate, std::string contentType, std::string firstBytes,
-                             CommentCallback onComment)
+                             CommentCallback onComment, PositionCallback onPosition)
     : in_(in), out_(out), playing_(playing), outRate_(outRate),
       contentType_(std::move(contentType)), firstBytes_(std::move(firstBytes)),
-      onComment_(std::move(onComment)) {}
+      onComment_(std::move(onComment)), onPosition_(std::move(onPosition)) {}
 
 StreamDecoder::~StreamDecoder() {
     stop();
@@ -36,6 +37,12 @@ int StreamDecoder::waitForFirstAudio(std::chrono::steady_clock::time_point deadl
     if (!wake_.wait_until(lock, deadline, [&] { return settled_; }))
         return BASS_ERROR_TIMEOUT;
     return firstError_;
+}
+
+bool StreamDecoder::firstAudio(int &error) {
+    std::lock_guard lock(mutex_);
+    error = firstError_;
+    return settled_;
 }
 
 void StreamDecoder::stop() {
@@ -68,6 +75,12 @@ std::string StreamDecoder::demuxerFor(const std::string &contentType,
         return "ogg";
     if (firstBytes.rfind("fLaC", 0) == 0)
         return "flac";
+    // AAC in LOAS/LATM, often labelled as plain AAC, and MP4 by its first box.
+    if (firstBytes.size() >= 2 && static_cast<uint8_t>(firstBytes[0]) == 0x56 &&
+        (static_cast<uint8_t>(firstBytes[1]) & 0xE0) == 0xE0)
+        return "loas";
+    if (firstBytes.size() >= 8 && firstBytes.compare(4, 4, "ftyp") == 0)
+        return "mp4";
     std::string type = contentType.substr(0, contentType.find(';'));
     type.erase(
         std::remove_if(type.begin(), type.end(), [](unsigned char c) { return std::isspace(c); }),
@@ -85,6 +98,12 @@ std::string StreamDecoder::demuxerFor(const std::string &contentType,
         return "ogg";
     if (type == "audio/flac" || type == "audio/x-flac")
         return "flac";
+    if (type == "video/mp2t" || type == "audio/mp2t")
+        return "mpegts";
+    if (type == "audio/mp4" || type == "audio/x-m4a" || type == "audio/m4a")
+        return "mp4";
+    if (type == "audio/aac-latm" || type == "audio/loas" || type == "audio/mp4a-latm")
+        return "loas";
     return "";
 }
 
@@ -135,6 +154,8 @@ int StreamDecoder::open() {
 
     std::string name = demuxerFor(contentType_, firstBytes_);
     const AVInputFormat *forced = name.empty() ? nullptr : av_find_input_format(name.c_str());
+    QLOG_INFO("demuxer %s for type \"%s\"", name.empty() ? "probed" : name.c_str(),
+              contentType_.c_str());
     if (avformat_open_input(&format_, nullptr, forced, nullptr) < 0) {
         format_ = nullptr; // freed by avformat_open_input on failure
         return aborted_ ? BASS_ERROR_UNKNOWN : BASS_ERROR_FORMAT;
@@ -181,6 +202,7 @@ void StreamDecoder::close() {
 void StreamDecoder::run() {
     int error = open();
     if (error != BASS_OK) {
+        QLOG_INFO("decoder could not open the stream (error %d)", error);
         settle(error);
     } else {
         if (onComment_)
@@ -203,6 +225,13 @@ void StreamDecoder::decodeAll() {
             break;
         if (onComment_)
             checkComments(pkt);
+        if (onPosition_ && pkt->stream_index == streamIndex_) {
+            // Not every demuxer knows where a packet came from; what the
+            // decoder has read so far is then the nearest we know.
+            uint64_t end =
+                pkt->pos >= 0 ? static_cast<uint64_t>(pkt->pos) + pkt->size : in_.consumed();
+            onPosition_(end, out_.framesWritten());
+        }
         if (pkt->stream_index == streamIndex_) {
             if (decodePacket(pkt))
                 badPackets = 0;
@@ -347,7 +376,7 @@ void StreamDecoder::checkComments(AVPacket *pkt) {
     if (block.empty() || block == lastComment_)
         return;
     lastComment_ = block;
-    onComment_(block);
+    onComment_(block, out_.framesWritten());
 }
 
 } // namespace quorane::engine

@@ -29,14 +29,20 @@ namespace quorane::engine {
 
 class StreamDecoder {
 public:
-    using CommentCallback = std::function<void(const std::string &block)>;
+    // A title from the stream's comments, and the output frame (counted by
+    // the PcmRing) where the section it names starts.
+    using CommentCallback = std::function<void(const std::string &block, uint64_t frame)>;
+    // Before each packet is decoded: the input bytes up to `end` are now
+    // being decoded, and their sound starts at output frame `frame`.
+    using PositionCallback = std::function<void(uint64_t end, uint64_t frame)>;
 
     // contentType and firstBytes choose the demuxer; onComment may be empty
     // when the stream's titles come from ICY metadata instead.
     // playing: whether the output plays this stream (decoding runs further
     // ahead once it does).
     StreamDecoder(ByteRing &in, PcmRing &out, const std::atomic<bool> &playing, int outRate,
-                  std::string contentType, std::string firstBytes, CommentCallback onComment);
+                  std::string contentType, std::string firstBytes, CommentCallback onComment,
+                  PositionCallback onPosition = {});
     ~StreamDecoder();
     StreamDecoder(const StreamDecoder &) = delete;
     StreamDecoder &operator=(const StreamDecoder &) = delete;
@@ -45,6 +51,8 @@ public:
     // Waits until the first audio is decoded (BASS_OK), decoding fails (its
     // error code) or the deadline passes (BASS_ERROR_TIMEOUT).
     int waitForFirstAudio(std::chrono::steady_clock::time_point deadline);
+    // Without waiting: true once the first audio settled, with its error code.
+    bool firstAudio(int &error);
     // Stops the thread and joins it. The ByteRing must be aborted first (or
     // ended) so that a blocked read returns.
     void stop();
@@ -79,7 +87,8 @@ private:
     const int outRate_;
     const std::string contentType_;
     const std::string firstBytes_;
-    CommentCallback onComment_;
+    CommentCallback onComment_;   // called on the decode thread, no lock held
+    PositionCallback onPosition_; // same
     std::thread thread_;
     std::atomic<bool> aborted_{false};
     std::atomic<bool> finished_{false};

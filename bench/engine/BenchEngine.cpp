@@ -1,9 +1,16 @@
 // bench_engine: plays one live 128 kbit/s MP3 stream from a real Icecast on
 // 127.0.0.1 with Quorane's engine and with mpv, and prints the engine's
 // figures as ratios of mpv's: CPU time over 30 s of playing, peak memory
-// (VmHWM), and the time from opening the URL to the first decoded audio.
+// (VmHWM), and the time from the play command to the first sound: for the
+// engine, BASS_StreamCreateURL, the player's buffer wait (more than three
+// quarters of the download buffer, at most 5 s) and BASS_ChannelPlay, until
+// the first non-silent sample reaches the output (SDL's disk driver, which
+// consumes samples at real-time pace); for mpv, from its start until it opens
+// its audio output on its first decoded audio. Icecast's own time to first
+// byte (curl) is printed beside them.
 //
-// Usage: bench_engine [seconds-of-playing (default 30)]
+// Usage: bench_engine [seconds-of-playing (default 30) [URL]]: with a URL,
+// that stream is measured instead (a live HLS server on 127.0.0.1, say).
 // Both players run as child processes measured the same way from /proc;
 // the engine's child is this program started with --play URL.
 #include "ChildProcess.h"
@@ -11,8 +18,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -47,6 +56,74 @@ int playWithEngine(const char *url, int seconds) {
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     BASS_Free();
     return 0;
+}
+
+// Child mode: create, buffer wait and play as the player does, then report
+// when the first non-silent sample is written to the output.
+int soundWithEngine(const char *url) {
+    std::string file = "/tmp/quorane-bench-" + std::to_string(getpid()) + ".raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
+    if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
+        std::printf("ERROR=init %d\n", BASS_ErrorGetCode());
+        return 1;
+    }
+    auto t0 = Clock::now();
+    DWORD ch = BASS_StreamCreateURL(url, 0, 0, nullptr, nullptr);
+    if (!ch) {
+        std::printf("ERROR=open %d\n", BASS_ErrorGetCode());
+        return 1;
+    }
+    while (msSince(t0) < 5000) {
+        QWORD end = BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END);
+        QWORD got = BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD);
+        if (end == 0 || end == ~QWORD(0) || got * 100 / end > 75)
+            break;
+        std::this_thread::sleep_for(1ms);
+    }
+    double waited = msSince(t0);
+    BASS_ChannelPlay(ch, FALSE);
+    FILE *in = std::fopen(file.c_str(), "rb");
+    double heard = -1;
+    float frame[2];
+    while (in && heard < 0 && msSince(t0) < 10000) {
+        if (std::fread(frame, sizeof frame, 1, in) == 1) {
+            if (std::fabs(frame[0]) > 0.01f || std::fabs(frame[1]) > 0.01f)
+                heard = msSince(t0);
+        } else {
+            std::clearerr(in);
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+    if (in)
+        std::fclose(in);
+    std::remove(file.c_str());
+    BASS_Free();
+    if (heard < 0) {
+        std::printf("ERROR=no sound\n");
+        return 1;
+    }
+    std::printf("FIRST_SOUND_MS=%.1f OPEN_AND_WAIT_MS=%.1f\n", heard, waited);
+    return 0;
+}
+
+// Icecast's own time to first byte for a listener (curl), in ms, or -1.
+double curlFirstByte(const std::string &url) {
+    std::string cmd = "curl -s -o /dev/null --max-time 2 -w '%{time_starttransfer}' '" + url + "'";
+    FILE *p = popen(cmd.c_str(), "r");
+    if (!p)
+        return -1;
+    char out[64] = {0};
+    size_t n = std::fread(out, 1, sizeof out - 1, p);
+    pclose(p);
+    return n > 0 ? std::atof(out) * 1000 : -1;
+}
+
+double median(std::vector<double> runs) {
+    if (runs.empty())
+        return -1;
+    std::sort(runs.begin(), runs.end());
+    return runs[runs.size() / 2];
 }
 
 struct Figures {
@@ -103,24 +180,20 @@ Figures measure(bool engine, const std::string &self, const std::string &url, in
     return f;
 }
 
-// Time to first audio alone, the median of a few short runs.
-double firstAudio(bool engine, const std::string &self, const std::string &url) {
+// Play command to first sound, the median of 5 runs each.
+double firstSound(bool engine, const std::string &self, const std::string &url) {
     std::vector<double> runs;
     for (int i = 0; i < 5; ++i) {
         auto start = Clock::now();
         std::vector<std::string> argv =
-            engine ? std::vector<std::string>{self, "--play", url, "1"} : mpvArgs(url);
+            engine ? std::vector<std::string>{self, "--sound", url} : mpvArgs(url);
         ChildProcess p(argv, {"SDL_AUDIODRIVER=dummy"});
         std::string line;
-        double marker = waitForMarker(p, engine ? "FIRST_AUDIO_MS=" : kMpvMarker, start, &line);
-        if (marker < 0)
-            continue;
-        runs.push_back(engine ? std::atof(line.c_str() + line.find('=') + 1) : marker);
+        double marker = waitForMarker(p, engine ? "FIRST_SOUND_MS=" : kMpvMarker, start, &line);
+        if (marker >= 0)
+            runs.push_back(engine ? std::atof(line.c_str() + line.find('=') + 1) : marker);
     }
-    if (runs.empty())
-        return -1;
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
+    return median(runs);
 }
 
 void report(const char *what, double engine, double mpv, const char *unit, double target) {
@@ -134,6 +207,8 @@ void report(const char *what, double engine, double mpv, const char *unit, doubl
 int main(int argc, char **argv) {
     if (argc >= 4 && std::string(argv[1]) == "--play")
         return playWithEngine(argv[2], std::atoi(argv[3]));
+    if (argc >= 3 && std::string(argv[1]) == "--sound")
+        return soundWithEngine(argv[2]);
     int seconds = argc >= 2 ? std::atoi(argv[1]) : 30;
     if (seconds <= 0)
         seconds = 30;
@@ -147,34 +222,45 @@ int main(int argc, char **argv) {
     if (n > 0)
         self.assign(path, static_cast<size_t>(n));
 
-    int lifetime = 2 * seconds + 120;
-    ChildProcess icecast({"bash", QUORANE_ICECAST_SCRIPT, "--seconds", std::to_string(lifetime),
-                          "--mount", "/x.mp3", "--name", "Quorane Bench", "--frequency", "1000"},
-                         {});
-    std::string url, line;
-    while (icecast.readLine(line, Clock::now() + 30s)) {
-        if (line.rfind("URL=", 0) == 0)
-            url = line.substr(4);
-        if (line.rfind("ERROR=", 0) == 0) {
-            std::fprintf(stderr, "icecast: %s\n", line.c_str());
-            return line.find("not installed") != std::string::npos ? 77 : 1;
-        }
-        if (line == "READY=1")
-            break;
-    }
+    // A URL after the seconds: that stream (a live HLS server on 127.0.0.1,
+    // say) instead of the Icecast the bench starts.
+    std::unique_ptr<ChildProcess> icecast;
+    std::string url = argc >= 3 ? argv[2] : "", line;
     if (url.empty()) {
-        std::fprintf(stderr, "icecast did not start\n");
-        return 1;
+        int lifetime = 2 * seconds + 120;
+        icecast = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"bash", QUORANE_ICECAST_SCRIPT, "--seconds",
+                                     std::to_string(lifetime), "--mount", "/x.mp3", "--name",
+                                     "Quorane Bench", "--frequency", "1000"},
+            std::vector<std::string>{});
+        while (icecast->readLine(line, Clock::now() + 30s)) {
+            if (line.rfind("URL=", 0) == 0)
+                url = line.substr(4);
+            if (line.rfind("ERROR=", 0) == 0) {
+                std::fprintf(stderr, "icecast: %s\n", line.c_str());
+                return line.find("not installed") != std::string::npos ? 77 : 1;
+            }
+            if (line == "READY=1")
+                break;
+        }
+        if (url.empty()) {
+            std::fprintf(stderr, "icecast did not start\n");
+            return 1;
+        }
+        // Let Icecast collect a full burst, as a station that has been on air.
+        std::this_thread::sleep_for(5s);
     }
-    // Let Icecast collect a full burst, as a station that has been on air.
-    std::this_thread::sleep_for(5s);
     std::printf("stream %s, %d s of playing per player\n", url.c_str(), seconds);
     std::fflush(stdout);
 
     Figures engine = measure(true, self, url, seconds);
     Figures mpv = measure(false, self, url, seconds);
-    double engineFirst = firstAudio(true, self, url);
-    double mpvFirst = firstAudio(false, self, url);
+    double engineFirst = firstSound(true, self, url);
+    double mpvFirst = firstSound(false, self, url);
+    std::vector<double> ttfb;
+    for (int i = 0; i < 5; ++i)
+        ttfb.push_back(curlFirstByte(url));
+    double icecastFirst = median(ttfb);
     if (engine.cpuMs < 0 || mpv.cpuMs < 0 || engineFirst < 0 || mpvFirst < 0) {
         std::fprintf(stderr, "a player failed to start (engine %.0f, mpv %.0f)\n", engine.cpuMs,
                      mpv.cpuMs);
@@ -182,8 +268,12 @@ int main(int argc, char **argv) {
     }
     report("CPU time", engine.cpuMs, mpv.cpuMs, "ms", 0.6);
     report("peak memory (VmHWM)", engine.peakKb / 1024.0, mpv.peakKb / 1024.0, "MiB", 0.6);
-    report("open to first audio", engineFirst, mpvFirst, "ms", 1.0);
-    std::printf("(first audio: median of 5 opens each; the engine from its open call, mpv from "
-                "process start to its audio output opening)\n");
+    report("play to first sound", engineFirst, mpvFirst, "ms", 0.5);
+    std::printf("Icecast's time to first byte (curl): %.1f ms; the engine's first sound is "
+                "%.1f ms after it\n",
+                icecastFirst, engineFirst - icecastFirst);
+    std::printf("(median of 5 runs each; the engine: create + the player's buffer wait + play "
+                "until the first non-silent sample reaches the output; mpv: process start until "
+                "its audio output opens on the first decoded audio)\n");
     return 0;
 }

@@ -2,50 +2,49 @@
 
 namespace HttpForm {
 
+namespace {
+
+bool Unreserved(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+} // namespace
+
 QString EncodeFormValue(const QString &value) {
-    QString out;
-    out.reserve(value.size());
-    for (qsizetype i = 0; i < value.size();) {
-        // A surrogate pair is one character.
-        qsizetype len = 1;
-        char32_t c = value.at(i).unicode();
-        if (value.at(i).isHighSurrogate() && i + 1 < value.size() &&
-            value.at(i + 1).isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(value.at(i), value.at(i + 1));
-            len = 2;
+    static const char hex[] = "0123456789ABCDEF";
+    // A lone surrogate has no UTF-8 form; toUtf8 gives it the replacement
+    // character, which is what a user would see of it anyway.
+    const QByteArray utf8 = value.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() * 3);
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (Unreserved(c)) {
+            out += char(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0x0F];
         }
-        const QString character = value.mid(i, len);
-        i += len;
-        const bool kept = c >= 0x21 && c <= 0x20AC && c != '*' && c != '#' && c != '%' &&
-                          c != '<' && c != '>' && c != '[' && c != ']';
-        if (kept) {
-            out += character;
-            continue;
-        }
-        for (const char byte : character.toUtf8())
-            out += QStringLiteral("%%1").arg(uchar(byte), 2, 16, QLatin1Char('0')).toUpper();
     }
-    return out;
+    return QString::fromLatin1(out);
 }
 
 QByteArray Body(const QStringList &fields) {
-    QString joined;
+    QByteArray body;
     for (qsizetype i = 0; i < fields.size(); ++i) {
         if (i > 0)
-            joined += QLatin1Char('&');
+            body += '&';
         const QString &field = fields.at(i);
         const qsizetype eq = field.indexOf(QLatin1Char('='));
         if (eq < 0) {
-            joined += field;
+            body += field.toUtf8();
             continue;
         }
-        joined += field.left(eq + 1) + EncodeFormValue(field.mid(eq + 1));
+        body += field.left(eq + 1).toUtf8() + EncodeFormValue(field.mid(eq + 1)).toLatin1();
     }
-    QByteArray bytes;
-    bytes.reserve(joined.size());
-    for (const QChar ch : joined)
-        bytes += ch.unicode() < 0x80 ? char(ch.unicode()) : '?';
-    return bytes;
+    return body;
 }
 
 } // namespace HttpForm

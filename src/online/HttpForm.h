@@ -1,18 +1,18 @@
 #pragma once
 // The form body of a list-server POST: each field "name=value" with its value
-// encoded by EncodeFormValue, joined with "&", sent as 7-bit ASCII. The list
-// server's add script reads the fields exactly as Quorane has always sent
-// them, so the rules are kept as they are: "&", "=", "+", "/", "?", ":" stay,
-// a space becomes %20, and letters up to U+20AC travel unencoded.
+// encoded by EncodeFormValue, joined with "&". Every value arrives at the
+// list server as the user typed it: nothing in it can split a field or change
+// its meaning ("&", "=", "+", "%"), and letters outside ASCII travel as their
+// UTF-8 bytes, so the body is plain ASCII.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 namespace HttpForm {
-// Characters U+0021 ... U+20AC stay, except * # % < > [ ]; every other
-// character becomes its UTF-8 bytes as %XX with upper-case digits.
+// Every byte of the value's UTF-8 form becomes %XX (upper-case digits),
+// except the ASCII letters, digits and "-", ".", "_", "~"; a space is %20.
 QString EncodeFormValue(const QString &value);
-// The body bytes: encoded fields joined by "&"; a character above U+007F
-// that the encoding left alone cannot travel in 7-bit ASCII and becomes "?".
+// The body bytes: the fields joined by "&", each split at its first "=", the
+// name sent as it is and the value encoded.
 QByteArray Body(const QStringList &fields);
 } // namespace HttpForm

@@ -1,6 +1,7 @@
 #include "online/ListServerAddress.h"
 
 #include <QByteArray>
+#include <QUrl>
 
 namespace {
 
@@ -8,7 +9,7 @@ namespace {
 const char DefaultHost[] = "quorane.org";
 constexpr int DefaultPort = 80;
 
-// The address in use, settled at the first use. UI thread.
+// The address in use, settled at start-up or at the first use. UI thread.
 struct Address {
     QString host;
     int port = DefaultPort;
@@ -16,26 +17,63 @@ struct Address {
 };
 Address g_address;
 
-const Address &Current() {
-    if (!g_address.settled) {
-        g_address.settled = true;
-        g_address.host = QString::fromLatin1(DefaultHost);
-        g_address.port = DefaultPort;
-        const QByteArray env = qgetenv("QUORANE_LIST_SERVER").trimmed();
-        if (!env.isEmpty()) {
-            const qsizetype colon = env.lastIndexOf(':');
-            bool ok = false;
-            const int port = colon > 0 ? env.mid(colon + 1).toInt(&ok) : DefaultPort;
-            if (colon <= 0 || (ok && port > 0 && port < 65536)) {
-                g_address.host = QString::fromLatin1(colon > 0 ? env.left(colon) : env);
-                g_address.port = port;
-            }
-        }
+// The environment's address, else the built-in one.
+Address Fallback() {
+    Address a;
+    a.settled = true;
+    a.host = QString::fromLatin1(DefaultHost);
+    a.port = DefaultPort;
+    const QString env = QString::fromLocal8Bit(qgetenv("QUORANE_LIST_SERVER")).trimmed();
+    if (env.isEmpty())
+        return a;
+    QString host;
+    int port = DefaultPort;
+    if (ListServerAddress::ParseBase(env, &host, &port) ||
+        ListServerAddress::ParseBase(QStringLiteral("http://") + env, &host, &port)) {
+        a.host = host;
+        a.port = port;
     }
+    return a;
+}
+
+const Address &Current() {
+    if (!g_address.settled)
+        g_address = Fallback();
     return g_address;
 }
 
 } // namespace
+
+bool ListServerAddress::ParseBase(const QString &text, QString *host, int *port) {
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty() ||
+        !url.userInfo().isEmpty() || url.hasQuery() || url.hasFragment() ||
+        !(url.path().isEmpty() || url.path() == QLatin1String("/")) ||
+        url.host().contains(QLatin1Char(':'))) // the client speaks IPv4
+        return false;
+    const int p = url.port(DefaultPort);
+    if (p <= 0 || p > 65535)
+        return false;
+    *host = url.host();
+    *port = p;
+    return true;
+}
+
+QString ListServerAddress::Configure(const QString &setting) {
+    g_address = Fallback();
+    if (setting.trimmed().isEmpty())
+        return QString();
+    QString host;
+    int port = DefaultPort;
+    if (!ParseBase(setting, &host, &port))
+        return QStringLiteral("The list server \"%1\" named by ListServer in the settings file is "
+                              "not an http address such as http://lists.example.org:8080. "
+                              "Quorane uses %2 instead")
+            .arg(setting, Url(QStringLiteral("/")));
+    g_address.host = host;
+    g_address.port = port;
+    return QString();
+}
 
 QString ListServerAddress::Host() {
     return Current().host;

@@ -1,7 +1,6 @@
 #include "online/ProxySetting.h"
 
 #include "platform/CodePage.h"
-#include "playback/Dynamic_Bass.h"
 
 #include <QStringView>
 
@@ -23,12 +22,12 @@ QByteArray ProxyForEngine(const QString &text) {
     return cut;
 }
 
-void ApplyProxy(const QString &text) {
-    if (AudioLibHandle == nullptr)
+void ApplyProxy(DynamicBass &engine, const QString &text) {
+    if (engine.AudioLibHandle == nullptr)
         return;
     // The engine copies the text during the call, so a local buffer will do.
     // The option takes a pointer, which BASS_SetConfig's 32-bit value cannot
     // carry on this platform; the pointer form of the call takes it.
     const QByteArray proxy = ProxyForEngine(text);
-    Bass.BASS_SetConfigPtr(BASS_CONFIG_NET_PROXY, proxy.constData());
+    engine.Bass.BASS_SetConfigPtr(BASS_CONFIG_NET_PROXY, proxy.constData());
 }

@@ -5,6 +5,8 @@
 // already playing keeps its connection. Nothing here parses the text: the
 // engine alone decides what "[login:password]@host:port" means. UI thread
 // only, like the engine's entry-point table.
+#include "playback/Dynamic_Bass.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -19,8 +21,8 @@ inline constexpr int MaxProxyBytes = 99;
 // never handed half of a multi-byte sequence.
 QByteArray ProxyForEngine(const QString &text);
 
-// Hands `text` to the engine for the streams opened from now on; an empty
+// Hands `text` to `engine` (the playback object's) for the streams opened from now on; an empty
 // text means direct connections. Does nothing while the engine is not
 // loaded. The engine's answer is not looked at: a text it cannot use shows
 // no message, and opening a stream through it fails instead.
-void ApplyProxy(const QString &text);
+void ApplyProxy(DynamicBass &engine, const QString &text);

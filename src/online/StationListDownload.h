@@ -2,7 +2,9 @@
 // Fetching the list server's station list for the main window's "Download
 // list from server". Only a whole, non-empty list is handed back: the caller
 // replaces the user's station file with it, so a failed, cut-off or empty
-// answer must end as an error before anything is written. UI thread.
+// answer must end as an error before anything is written. (Whether the bytes
+// are a station list at all is the caller's check, with the station file's
+// own reading rules.) UI thread.
 #include <QByteArray>
 #include <QString>
 

@@ -1,11 +1,11 @@
 #include "online/TIdHTTP.h"
 
+#include "online/CookieJar.h"
 #include "online/HttpForm.h"
 #include "online/NetLimits.h"
 #include "platform/QuoraneError.h"
 
 #include <QNetworkCookie>
-#include <QNetworkCookieJar>
 #include <QUrl>
 
 const char TIdHTTP::Accept[] = "text/html, */*";
@@ -54,8 +54,8 @@ struct TIdHTTP::Answer {
 
 TIdHTTP::TIdHTTP()
     : ConnectTimeoutMs(NetLimits::ConnectTimeoutMs), ReadTimeoutMs(NetLimits::ReadTimeoutMs),
-      RequestTimeoutMs(NetLimits::RequestTimeoutMs),
-      cookies_(std::make_unique<QNetworkCookieJar>()) {}
+      RequestTimeoutMs(NetLimits::RequestTimeoutMs), MaxBodyBytes(NetLimits::MaxBodyBytes),
+      cookies_(std::make_unique<CookieJar>()) {}
 
 TIdHTTP::~TIdHTTP() = default;
 
@@ -113,6 +113,7 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
     const int port = url.port(80);
     const auto deadline = Clock::now() + std::chrono::milliseconds(RequestTimeoutMs);
     connection_.readTimeoutMs = ReadTimeoutMs;
+    connection_.requestTimeoutMs = RequestTimeoutMs;
 
     QByteArray target = url.path(QUrl::FullyEncoded).toLatin1();
     if (target.isEmpty())
@@ -183,7 +184,7 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
         }
         const bool hasBody = code != 204 && code != 304 && !(code >= 100 && code < 200);
         if (hasBody)
-            ReadBody(answer, deadline);
+            ReadBody(answer, post, deadline);
         responseBody_ = answer.body;
         keep = connection_.IsOpen() && answer.KeepsConnection();
         if (!keep)
@@ -201,7 +202,12 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
 }
 
 bool TIdHTTP::ReadAnswer(Answer &answer, const QUrl &url, TcpConnection::Deadline deadline) {
-    for (;;) {
+    for (int interim = 0;; ++interim) {
+        // A server that answers "100 Continue" without end holds the user
+        // for nothing.
+        if (interim > MaxInterimAnswers)
+            throw QuoraneError(QStringLiteral("The server sent no answer after %1 interim answers.")
+                                   .arg(MaxInterimAnswers));
         answer = Answer();
         QByteArray line;
         if (!connection_.ReadLine(line, deadline))
@@ -244,14 +250,14 @@ bool TIdHTTP::ReadAnswer(Answer &answer, const QUrl &url, TcpConnection::Deadlin
         for (const auto &h : answer.headers) {
             if (h.first.compare("Set-Cookie", Qt::CaseInsensitive) == 0 ||
                 h.first.compare("Set-Cookie2", Qt::CaseInsensitive) == 0)
-                cookies_->setCookiesFromUrl(QNetworkCookie::parseCookies(h.second), url);
+                cookies_->Store(h.second, url);
         }
         if (answer.code != 100)
             return true;
     }
 }
 
-void TIdHTTP::ReadBody(Answer &answer, TcpConnection::Deadline deadline) {
+void TIdHTTP::ReadBody(Answer &answer, bool shortBodyIsBody, TcpConnection::Deadline deadline) {
     if (!connection_.IsOpen())
         return;
     const QByteArray incomplete = "Connection closed before the whole answer had arrived.";
@@ -262,15 +268,20 @@ void TIdHTTP::ReadBody(Answer &answer, TcpConnection::Deadline deadline) {
                 throw QuoraneError(QString::fromLatin1(incomplete));
             const qsizetype semicolon = line.indexOf(';');
             bool ok = false;
-            const qlonglong size =
-                (semicolon < 0 ? line : line.left(semicolon)).trimmed().toLongLong(&ok, 16);
-            if (!ok || size < 0 || answer.body.size() + size > NetLimits::MaxBodyBytes)
+            // Unsigned, and compared with what is left of the limit, so no
+            // size however large can wrap the sum past the check.
+            const qulonglong size =
+                (semicolon < 0 ? line : line.left(semicolon)).trimmed().toULongLong(&ok, 16);
+            if (!ok)
                 NotHttp();
+            if (size > qulonglong(MaxBodyBytes - answer.body.size()))
+                throw QuoraneError(QStringLiteral("The server's answer is too large."));
             if (size == 0)
                 break;
             const qsizetype before = answer.body.size();
-            connection_.Read(answer.body, size, deadline);
-            if (answer.body.size() - before < size || !connection_.ReadLine(line, deadline))
+            connection_.Read(answer.body, qint64(size), MaxBodyBytes, deadline);
+            if (qulonglong(answer.body.size() - before) < size ||
+                !connection_.ReadLine(line, deadline))
                 throw QuoraneError(QString::fromLatin1(incomplete));
         }
         // Trailer lines up to the empty one.
@@ -284,15 +295,19 @@ void TIdHTTP::ReadBody(Answer &answer, TcpConnection::Deadline deadline) {
         const qlonglong n = length.trimmed().toLongLong(&ok);
         if (!ok || n < 0)
             NotHttp();
-        if (n > NetLimits::MaxBodyBytes)
+        if (n > MaxBodyBytes)
             throw QuoraneError(QStringLiteral("The server's answer is too large."));
-        connection_.Read(answer.body, n, deadline);
+        connection_.Read(answer.body, n, MaxBodyBytes, deadline);
         // A cut-off answer must not pass for the whole one: a station list
-        // missing its end would replace the user's list.
-        if (answer.body.size() < n)
-            throw QuoraneError(QString::fromLatin1(incomplete));
+        // missing its end would replace the user's list. A submission's
+        // answer is only a receipt: that the server answered is what counts.
+        if (answer.body.size() < n) {
+            connection_.Close();
+            if (!shortBodyIsBody)
+                throw QuoraneError(QString::fromLatin1(incomplete));
+        }
         return;
     }
-    connection_.ReadToEnd(answer.body, deadline);
+    connection_.ReadToEnd(answer.body, MaxBodyBytes, deadline);
     connection_.Close();
 }

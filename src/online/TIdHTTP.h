@@ -5,7 +5,8 @@
 // failure: a socket error ("Socket Error # <number>", CR LF, the reason), a
 // server that closed before answering ("Connection Closed Gracefully."), an
 // error status, a redirect or an authentication demand (the status line as
-// received), a broken, cut-off or endless answer. It keeps one connection,
+// received), a broken or endless answer, a Get cut off before its end. It
+// keeps one connection,
 // reused for the next request to the same host and port while the server
 // allows it, and the cookies of the answers in memory for the run. It follows
 // no redirect, offers no compression and uses no proxy.
@@ -19,7 +20,7 @@
 #include <QStringList>
 #include <memory>
 
-class QNetworkCookieJar;
+class CookieJar;
 class QUrl;
 
 class TIdHTTP {
@@ -33,7 +34,9 @@ public:
     // charset, else one character per byte.
     QString Get(const QString &url);
     // Sends `fields` ("name=value" each) as a form, always on a new
-    // connection and as HTTP/1.0, and returns the answer's body as text.
+    // connection and as HTTP/1.0, and returns the answer's body as text. An
+    // answer cut short of its Content-Length is taken as it came: the server
+    // has answered, so the submission did arrive.
     QString Post(const QString &url, const QStringList &fields);
     // Closes the connection if one is open.
     void Disconnect();
@@ -49,6 +52,11 @@ public:
     int ConnectTimeoutMs;
     int ReadTimeoutMs;
     int RequestTimeoutMs;
+    // The largest body taken in; tests shorten it.
+    qint64 MaxBodyBytes;
+
+    // The most "100 Continue" answers skipped before the real one.
+    static constexpr int MaxInterimAnswers = 10;
 
     // Fixed request settings, sent on every request.
     static const char Accept[];
@@ -66,13 +74,15 @@ private:
     struct Answer;
     QString Request(const QByteArray &method, const QString &url, const QByteArray *form);
     bool ReadAnswer(Answer &answer, const QUrl &url, TcpConnection::Deadline deadline);
-    void ReadBody(Answer &answer, TcpConnection::Deadline deadline);
+    // Reads the body by the answer's framing; a Content-Length body that
+    // the server cut short fails unless `shortBodyIsBody`.
+    void ReadBody(Answer &answer, bool shortBodyIsBody, TcpConnection::Deadline deadline);
     QByteArray CookieHeader(const QUrl &url) const;
 
     // The one connection, kept between requests while the server allows it.
     TcpConnection connection_;
     // The cookies the answers set, for this run only.
-    std::unique_ptr<QNetworkCookieJar> cookies_;
+    std::unique_ptr<CookieJar> cookies_;
     // The last answer that arrived.
     int responseCode_ = 0;
     QByteArray responseBody_;

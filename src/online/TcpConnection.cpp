@@ -5,12 +5,16 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -49,7 +53,88 @@ bool WaitFor(int fd, short events, int ms) {
     }
 }
 
+[[noreturn]] void TooLarge() {
+    throw QuoraneError(QStringLiteral("The server's answer is too large."));
+}
+
+// Appends n bytes without letting out grow past maxBytes, neither its size
+// nor the memory it holds: QByteArray would otherwise double its capacity.
+void AppendBounded(QByteArray &out, const char *data, qsizetype n, qint64 maxBytes) {
+    if (out.size() + qint64(n) > maxBytes)
+        TooLarge();
+    if (out.capacity() < out.size() + n)
+        out.reserve(qsizetype(
+            std::min<qint64>(maxBytes, std::max<qint64>(out.size() + n, 2 * out.size()))));
+    out.append(data, n);
+}
+
+QString Seconds(int ms) {
+    return ms % 1000 == 0 ? QString::number(ms / 1000) : QString::number(ms / 1000.0);
+}
+
+// What the lookup thread hands back. Shared with that thread, which may
+// outlive the wait when the resolver stalls; the mutex guards every field.
+struct LookupResult {
+    std::mutex mutex;
+    std::condition_variable ready;
+    bool done = false;
+    int status = 0;
+    in_addr address{};
+};
+
 } // namespace
+
+int TcpConnection::SystemResolver(const std::string &host, in_addr *address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    const int lookup = ::getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (lookup == EAI_SYSTEM)
+        return errno != 0 ? errno : -1;
+    if (lookup != 0 || !found)
+        return -1;
+    *address = reinterpret_cast<const sockaddr_in *>(found->ai_addr)->sin_addr;
+    ::freeaddrinfo(found);
+    return 0;
+}
+
+TcpConnection::Resolver &TcpConnection::ResolverInUse() {
+    static Resolver resolver = SystemResolver;
+    return resolver;
+}
+
+in_addr TcpConnection::Lookup(const QString &host, int timeoutMs) {
+    const std::string name = host.toStdString();
+    in_addr address{};
+    // A literal address needs no resolver.
+    if (::inet_pton(AF_INET, name.c_str(), &address) == 1)
+        return address;
+    auto result = std::make_shared<LookupResult>();
+    std::thread([result, name, resolve = ResolverInUse()] {
+        in_addr found{};
+        const int status = resolve(name, &found);
+        std::lock_guard lock(result->mutex);
+        result->done = true;
+        result->status = status;
+        result->address = found;
+        result->ready.notify_all();
+    }).detach();
+    std::unique_lock lock(result->mutex);
+    if (!result->ready.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                [&] { return result->done; })) {
+        timedOut_ = true;
+        throw QuoraneError(QStringLiteral("Looking up %1 took longer than %2 seconds.")
+                               .arg(host, Seconds(timeoutMs)));
+    }
+    if (result->status > 0)
+        Fail(result->status);
+    if (result->status < 0)
+        // The resolver's own number for a name that does not exist.
+        throw QuoraneError(
+            QStringLiteral("Socket Error # %1\r\nHost not found.").arg(HOST_NOT_FOUND));
+    return result->address;
+}
 
 QString TcpConnection::SocketErrorText(int number) {
     QString reason;
@@ -89,31 +174,23 @@ void TcpConnection::Close() {
     consumed_ = 0;
 }
 
-void TcpConnection::TimeOut() {
+void TcpConnection::TimeOut(bool wholeRequest) {
     Close();
     timedOut_ = true;
+    if (wholeRequest && requestTimeoutMs > 0)
+        throw QuoraneError(QStringLiteral("The list server took longer than %1 seconds to answer.")
+                               .arg(Seconds(requestTimeoutMs)));
     throw QuoraneError(QStringLiteral("Read timed out."));
 }
 
 void TcpConnection::Open(const QString &host, int port, int connectTimeoutMs, Deadline deadline) {
     Close();
     timedOut_ = false;
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    const QByteArray name = host.toUtf8();
-    const int lookup = ::getaddrinfo(name.constData(), nullptr, &hints, &found);
-    if (lookup != 0 || !found) {
-        if (lookup == EAI_SYSTEM)
-            Fail(errno);
-        // The resolver's own number for a name that does not exist.
-        throw QuoraneError(
-            QStringLiteral("Socket Error # %1\r\nHost not found.").arg(HOST_NOT_FOUND));
-    }
+    const auto started = Clock::now();
+    const int lookupMs = WaitMs(connectTimeoutMs, deadline);
     sockaddr_in addr{};
-    std::memcpy(&addr, found->ai_addr, sizeof addr);
-    ::freeaddrinfo(found);
+    addr.sin_family = AF_INET;
+    addr.sin_addr = Lookup(host, lookupMs);
     addr.sin_port = htons(quint16(port));
 
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -127,7 +204,12 @@ void TcpConnection::Open(const QString &host, int port, int connectTimeoutMs, De
         }
         bool ready = false;
         try {
-            ready = WaitFor(fd, POLLOUT, WaitMs(connectTimeoutMs, deadline));
+            const auto spent =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started)
+                    .count();
+            ready =
+                WaitFor(fd, POLLOUT,
+                        WaitMs(int(std::max<long long>(0, connectTimeoutMs - spent)), deadline));
         } catch (...) {
             ::close(fd);
             throw;
@@ -176,9 +258,9 @@ void TcpConnection::SendAll(const QByteArray &bytes, Deadline deadline) {
             Close();
             Fail(err);
         }
-        if (!WaitFor(fd_, POLLOUT, WaitMs(limit, deadline))) {
-            TimeOut();
-        }
+        const int ms = WaitMs(limit, deadline);
+        if (!WaitFor(fd_, POLLOUT, ms))
+            TimeOut(ms < limit);
     }
 }
 
@@ -190,6 +272,11 @@ bool TcpConnection::Fill(Deadline deadline) {
     const int limit = readTimeoutMs > 0 ? readTimeoutMs : NetLimits::ReadTimeoutMs;
     char chunk[16384];
     for (;;) {
+        // A server that keeps sending (an endless answer, a drip of bytes)
+        // never lets a read wait run out: the whole request's end is checked
+        // before every read.
+        if (Clock::now() >= deadline)
+            TimeOut(true);
         const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
         if (n > 0) {
             buffer_.append(chunk, n);
@@ -204,9 +291,9 @@ bool TcpConnection::Fill(Deadline deadline) {
             Close();
             Fail(err);
         }
-        if (!WaitFor(fd_, POLLIN, WaitMs(limit, deadline))) {
-            TimeOut();
-        }
+        const int ms = WaitMs(limit, deadline);
+        if (!WaitFor(fd_, POLLIN, ms))
+            TimeOut(ms < limit);
     }
 }
 
@@ -231,24 +318,24 @@ bool TcpConnection::ReadLine(QByteArray &line, Deadline deadline) {
     }
 }
 
-void TcpConnection::Read(QByteArray &out, qint64 n, Deadline deadline) {
+void TcpConnection::Read(QByteArray &out, qint64 n, qint64 maxBytes, Deadline deadline) {
+    if (out.size() + n > maxBytes)
+        TooLarge();
     while (n > 0) {
         if (consumed_ == buffer_.size() && !Fill(deadline))
             return;
         const qsizetype take = qsizetype(std::min<qint64>(n, buffer_.size() - consumed_));
-        out.append(buffer_.constData() + consumed_, take);
+        AppendBounded(out, buffer_.constData() + consumed_, take, maxBytes);
         consumed_ += take;
         n -= take;
     }
 }
 
-void TcpConnection::ReadToEnd(QByteArray &out, Deadline deadline) {
+void TcpConnection::ReadToEnd(QByteArray &out, qint64 maxBytes, Deadline deadline) {
     for (;;) {
         if (consumed_ == buffer_.size() && !Fill(deadline))
             return;
-        out.append(buffer_.constData() + consumed_, buffer_.size() - consumed_);
+        AppendBounded(out, buffer_.constData() + consumed_, buffer_.size() - consumed_, maxBytes);
         consumed_ = buffer_.size();
-        if (out.size() > NetLimits::MaxBodyBytes)
-            throw QuoraneError(QStringLiteral("The server's answer is too large."));
     }
 }

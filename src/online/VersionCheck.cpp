@@ -7,10 +7,21 @@ namespace VersionCheck {
 
 namespace {
 
+// The text without blanks and line ends around it and without a leading
+// UTF-8 mark, which a text editor may have saved into the file: as the
+// character itself, or as its three bytes read one character each.
+QString Trimmed(const QString &text) {
+    QString t = text.trimmed();
+    for (const QString &mark : {QStringLiteral("\uFEFF"), QStringLiteral("\u00EF\u00BB\u00BF")})
+        if (t.startsWith(mark))
+            return t.mid(mark.size()).trimmed();
+    return t;
+}
+
 // The dot-separated parts of a version number, or none when `text` is not one.
 QStringList Parts(const QString &text) {
     static const QRegularExpression version(QStringLiteral("^[0-9]{1,9}(\\.[0-9]{1,30})*$"));
-    const QString trimmed = text.trimmed();
+    const QString trimmed = Trimmed(text);
     if (!version.match(trimmed).hasMatch())
         return {};
     return trimmed.split(QLatin1Char('.'));

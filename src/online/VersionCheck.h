@@ -1,7 +1,8 @@
 #pragma once
 // The update check's judgement of the list server's version file against
 // Quorane's own version. The file is a plain text file on a web server, so
-// the blanks and line ends around the number are not part of it; a version
+// the blanks and line ends around the number, and a UTF-8 mark before it,
+// are not part of it; a version
 // part after the first dot is a decimal fraction ("1.1" is "1.10", newer than
 // "1.02"). Only a newer number is an update: a server still on an older
 // release, or an answer that is no version number at all (an error page sent

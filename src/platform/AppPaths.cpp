@@ -1,9 +1,12 @@
 #include "platform/AppPaths.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QtGlobal>
+#include <unistd.h>
 
 namespace {
 QString g_testExe; // UI thread; set only by tests
@@ -32,14 +35,49 @@ QString ReplaceExtension(const QString &path, const QString &ext) {
     return path + ext;
 }
 
-QString SettingsFile() {
-    return ReplaceExtension(ExecutablePath(), QStringLiteral(".ini"));
+QString DataDir() {
+    const QString exeDir = ExecutableDir();
+    if (::access(QFile::encodeName(exeDir).constData(), W_OK) == 0)
+        return exeDir;
+    return ConfigHome() + QStringLiteral("/quorane/");
 }
 
-QString GeometryFile() {
+void SeedDataDir() {
+    const QString from = ExecutableDir();
+    const QString to = DataDir();
+    if (to == from)
+        return;
+    QDir().mkpath(to + QStringLiteral("Data"));
+    const QString stations = QStringLiteral("Data/stations.txt");
+    if (!QFileInfo::exists(to + stations))
+        QFile::copy(from + stations, to + stations);
+    if (QFileInfo::exists(to + QStringLiteral("Skins")) || !QFileInfo(from + "Skins").isDir())
+        return;
+    QDirIterator it(from + QStringLiteral("Skins"), QDir::Files | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    QDir().mkpath(to + QStringLiteral("Skins"));
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString target = to + file.mid(from.size());
+        QDir().mkpath(QFileInfo(target).absolutePath());
+        QFile::copy(file, target);
+    }
+}
+
+QString SettingsFile() {
+    const QString name = ReplaceExtension(ExecutablePath(), QStringLiteral(".ini"));
+    return DataDir() + QFileInfo(name).fileName();
+}
+
+QString ConfigHome() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (base.isEmpty() || !QDir::isAbsolutePath(base))
         base = QDir::homePath() + QStringLiteral("/.config");
+    return base;
+}
+
+QString GeometryFile() {
+    const QString base = ConfigHome();
     const QString name = QFileInfo(ExecutablePath()).fileName();
     return base + QLatin1Char('/') + ReplaceExtension(name, QStringLiteral(".INI"));
 }

@@ -9,9 +9,20 @@ namespace AppPaths {
 QString ExecutablePath();
 // The executable's folder with a trailing "/": Quorane's AppDir.
 QString ExecutableDir();
-// The executable's path with its extension replaced by ".ini" (added when
-// the name has none): the settings file.
+// Where Quorane keeps the files it writes: the settings file, Data/ and
+// Skins/. The executable's folder when it may write there (a folder the
+// user unpacked or built); otherwise, for an installed copy, "quorane/" in
+// the desktop's configuration folder. Ends in "/".
+QString DataDir();
+// For an installed copy: the bundled station list and, when the user has no
+// skin folder yet, the bundled skins copied from the executable's folder to
+// DataDir(). Nothing that is there already is replaced.
+void SeedDataDir();
+// The executable's file name with its extension replaced by ".ini" (added
+// when the name has none), in DataDir(): the settings file.
 QString SettingsFile();
+// $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
+QString ConfigHome();
 // The executable's file name with its extension replaced by ".INI", in the
 // desktop's configuration folder ($XDG_CONFIG_HOME, else ~/.config): the
 // window-geometry file.

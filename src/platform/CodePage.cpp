@@ -1,5 +1,7 @@
 #include "platform/CodePage.h"
 
+#include "platform/Utf8Validator.h"
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <langinfo.h>
@@ -85,10 +87,36 @@ QByteArray ToAnsi(const QString &text) {
     return bytes;
 }
 
+bool IsUtf8Page() {
+    return IsUtf8(Name());
+}
+
+QString FromWindows1252(QByteArrayView bytes) {
+    // 0x80 ... 0x9F; everything else is Latin-1.
+    static constexpr char16_t High[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(text.data());
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes.data());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const unsigned char b = in[i];
+        out[i] = (b >= 0x80 && b < 0xA0) ? High[b - 0x80] : char16_t(b);
+    }
+    return text;
+}
+
+QString FromUtf8Or1252(QByteArrayView bytes) {
+    if (Utf8Validator::IsValid(bytes))
+        return QString::fromUtf8(bytes);
+    return FromWindows1252(bytes);
+}
+
 QString FromAnsi(const QByteArray &bytes) {
     const QByteArray page = Name();
     if (IsUtf8(page))
-        return FromUtf8(bytes);
+        return FromUtf8Or1252(bytes);
     QStringDecoder dec(page.constData());
     return dec.decode(bytes);
 }

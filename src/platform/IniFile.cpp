@@ -5,22 +5,41 @@
 #include "platform/QuoraneError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <limits>
 
-namespace {
-
-struct Lines {
+struct IniFile::Lines {
     QStringList lines;
     QString eol = QStringLiteral("\n");
+    // The file is there but could not be read (no right, not a file, a
+    // read error): its content is unknown and it must not be replaced.
+    bool unreadable = false;
+    QString reason;
 };
 
-Lines Load(const QString &fileName) {
-    Lines out;
+namespace {
+
+IniFile::Lines Load(const QString &fileName) {
+    IniFile::Lines out;
     QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly))
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile()) {
+        out.unreadable = true;
+        out.reason = QStringLiteral("It is not a file");
         return out;
+    }
+    if (!f.open(QIODevice::ReadOnly)) {
+        out.unreadable = info.exists();
+        out.reason = f.errorString();
+        return out;
+    }
     const QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        out.unreadable = true;
+        out.reason = f.errorString();
+        return out;
+    }
     if (bytes.contains("\r\n"))
         out.eol = QStringLiteral("\r\n");
     const QString text = CodePage::FromAnsi(bytes);
@@ -82,8 +101,38 @@ QString CleanValue(QString v) {
 
 IniFile::IniFile(const QString &fileName) : fileName_(fileName) {}
 
-QString IniFile::ReadString(const QString &section, const QString &key, const QString &def) const {
+IniFile::~IniFile() = default;
+
+bool IniFile::Unreadable(QString *reason) const {
     const Lines file = Load(fileName_);
+    if (reason)
+        *reason = file.reason;
+    return file.unreadable;
+}
+
+void IniFile::BeginBatch() {
+    batch_ = std::make_unique<Lines>(Load(fileName_));
+}
+
+void IniFile::Commit() {
+    if (!batch_)
+        return;
+    const std::unique_ptr<Lines> file = std::move(batch_);
+    Store(*file);
+}
+
+void IniFile::Store(const Lines &file) const {
+    if (!file.unreadable) {
+        const QByteArray bytes = CodePage::ToAnsi(file.lines.join(file.eol) + file.eol);
+        // Settings may hold the proxy's login: a new file is its owner's alone.
+        if (WriteFileAtomically(fileName_, bytes, nullptr, 0600))
+            return;
+    }
+    throw QuoraneError(QStringLiteral("Unable to write to %1").arg(fileName_));
+}
+
+QString IniFile::ReadString(const QString &section, const QString &key, const QString &def) const {
+    const Lines file = batch_ ? *batch_ : Load(fileName_);
     bool inSection = false;
     for (const QString &line : file.lines) {
         const QString sec = SectionOf(line);
@@ -144,7 +193,10 @@ int IniFile::ReadInteger(const QString &section, const QString &key, int def) co
 }
 
 void IniFile::WriteString(const QString &section, const QString &key, const QString &value) {
-    Lines file = Load(fileName_);
+    Lines loaded;
+    if (!batch_)
+        loaded = Load(fileName_);
+    Lines &file = batch_ ? *batch_ : loaded;
     const QString entry = key + QLatin1Char('=') + value;
 
     qsizetype sectionStart = -1; // the "[section]" line
@@ -183,9 +235,8 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
         }
     }
 
-    const QByteArray bytes = CodePage::ToAnsi(file.lines.join(file.eol) + file.eol);
-    if (!WriteFileAtomically(fileName_, bytes, nullptr))
-        throw QuoraneError(QStringLiteral("Unable to write to %1").arg(fileName_));
+    if (!batch_)
+        Store(file);
 }
 
 void IniFile::WriteInteger(const QString &section, const QString &key, int value) {

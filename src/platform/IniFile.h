@@ -6,12 +6,16 @@
 // with "$" or "0x", anything else (or outside 32 bits) reads as the default.
 // Every read goes to the file and every write replaces the file at once,
 // through a temporary file renamed over it, so a failure never leaves a
-// half-written file. Texts pass through the 8-bit code page. UI thread only.
+// half-written file. A file that is there but cannot be read is never
+// written over: its keys read as the defaults and every write fails. Texts
+// pass through the 8-bit code page. UI thread only.
 #include <QString>
+#include <memory>
 
 class IniFile {
 public:
     explicit IniFile(const QString &fileName);
+    ~IniFile();
 
     const QString &FileName() const { return fileName_; }
 
@@ -22,6 +26,17 @@ public:
     void WriteString(const QString &section, const QString &key, const QString &value);
     void WriteInteger(const QString &section, const QString &key, int value);
 
+    // True when the file exists but could not be read; `reason` says why.
+    bool Unreadable(QString *reason = nullptr) const;
+    // Holds the writes that follow in memory until Commit() replaces the
+    // file with all of them at once, so the file on disk is always either
+    // the old one or the new one. Commit() raises "Unable to write to
+    // <file name>" as a single write does.
+    void BeginBatch();
+    void Commit();
+
+    struct Lines; // the file's lines as read
+
     // The integer rule on its own: decimal with an optional sign, or
     // hexadecimal with "$" or "0x"; `ok` is false otherwise or out of range.
     static int ParseInteger(const QString &text, bool *ok);
@@ -29,5 +44,7 @@ public:
     static constexpr int MaxValueLength = 2047;
 
 private:
+    void Store(const Lines &file) const;
     QString fileName_;
+    std::unique_ptr<Lines> batch_; // the file as changed so far, while batching
 };

@@ -12,44 +12,44 @@ constexpr DWORD ConfigNetPlaylist = BASS_CONFIG_NET_PLAYLIST;
 constexpr DWORD FollowPlaylists = 2;
 } // namespace
 
-AudioStartResult StartAudio(const QString &appDir, void *ownerWindow,
+AudioStartResult StartAudio(DynamicBass &engine, const QString &appDir, void *ownerWindow,
                             std::array<DWORD, 17> &PluginHandles) {
     AudioStartResult result;
     PluginHandles.fill(0);
 
     // Quorane writes the folder "Plugins" here and "plugins" for the add-ons;
     // both mean the one folder, whatever its case on disk.
-    const QString engine =
+    const QString enginePath =
         ResolvePath(appDir + QStringLiteral("Plugins/") + LibraryNames::EngineFileName());
-    if (!LoadAudioLibrary(engine)) {
+    if (!engine.LoadAudioLibrary(enginePath)) {
         result.outcome = AudioStartResult::NotLoaded;
-        result.reason = AudioLibraryError();
+        result.reason = engine.AudioLibraryError();
         return result;
     }
 
-    result.version = Bass.BASS_GetVersion();
+    result.version = engine.Bass.BASS_GetVersion();
     if ((result.version >> 16) != AcceptedAudioVersion) {
         result.outcome = AudioStartResult::WrongVersion;
         return result;
     }
 
     // Neither result is consulted: a failure shows when a stream will not open.
-    Bass.BASS_Init(-1, 44100, 0, ownerWindow, nullptr);
-    Bass.BASS_SetConfig(ConfigNetPlaylist, FollowPlaylists);
+    engine.Bass.BASS_Init(-1, 44100, 0, ownerWindow, nullptr);
+    engine.Bass.BASS_SetConfig(ConfigNetPlaylist, FollowPlaylists);
 
     for (size_t i = 0; i < PluginHandles.size(); ++i) {
         const QString addOn = ResolvePath(
             appDir + QStringLiteral("plugins/") +
             LibraryNames::ToPlatform(QString::fromLatin1(LibraryNames::AddOnWindowsNames[i])));
-        PluginHandles[i] = Bass.BASS_PluginLoad(CodePage::ToAnsi(addOn).constData(), 0);
+        PluginHandles[i] = engine.Bass.BASS_PluginLoad(CodePage::ToAnsi(addOn).constData(), 0);
     }
     result.outcome = AudioStartResult::Started;
     return result;
 }
 
-void StopAudio() {
-    if (!AudioLibHandle)
+void StopAudio(DynamicBass &engine) {
+    if (!engine.AudioLibHandle)
         return;
-    Bass.BASS_Free();
-    UnloadAudioLibrary();
+    engine.Bass.BASS_Free();
+    engine.UnloadAudioLibrary();
 }

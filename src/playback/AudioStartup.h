@@ -4,6 +4,7 @@
 // playlists and load the add-ons; and at the end release and unload it. The
 // main window shows the messages and decides what happens next. UI thread.
 #include "bass.h"
+#include "playback/Dynamic_Bass.h"
 
 #include <QString>
 #include <array>
@@ -24,13 +25,13 @@ struct AudioStartResult {
 // BASS_GetVersion(): 2.4. The lower 16 bits may hold anything.
 inline constexpr DWORD AcceptedAudioVersion = 0x0204;
 
-// appDir is the application folder with its trailing "/". Loads
+// Loads the engine into `engine`. appDir is the application folder with its trailing "/". Loads
 // appDir + "Plugins/libbass.so"; when it loads and passes the version gate,
 // opens the default output at 44100 Hz for ownerWindow, turns on playlist
 // following and loads the seventeen add-ons from appDir + "plugins/" into
 // PluginHandles (0 for one that did not load; no message).
-AudioStartResult StartAudio(const QString &appDir, void *ownerWindow,
+AudioStartResult StartAudio(DynamicBass &engine, const QString &appDir, void *ownerWindow,
                             std::array<DWORD, 17> &PluginHandles);
 
 // Releases output and unloads the engine, only when it is loaded.
-void StopAudio();
+void StopAudio(DynamicBass &engine);

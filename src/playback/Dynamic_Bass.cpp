@@ -5,14 +5,11 @@
 #include <QFile>
 #include <dlfcn.h>
 
-BassEntryPoints Bass;
-void *AudioLibHandle = nullptr;
+DynamicBass::~DynamicBass() {
+    UnloadAudioLibrary();
+}
 
-namespace {
-QString lastError; // UI thread, like the rest of the loader
-} // namespace
-
-bool LoadAudioLibrary(const QString &path) {
+bool DynamicBass::LoadAudioLibrary(const QString &path) {
     if (AudioLibHandle)
         return true;
 
@@ -24,8 +21,8 @@ bool LoadAudioLibrary(const QString &path) {
     void *handle = dlopen(file.constData(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char *reason = dlerror();
-        lastError = reason ? QString::fromLocal8Bit(reason)
-                           : QStringLiteral("cannot load ") + QFile::decodeName(file);
+        lastError_ = reason ? QString::fromLocal8Bit(reason)
+                            : QStringLiteral("cannot load ") + QFile::decodeName(file);
         return false;
     }
 
@@ -42,24 +39,20 @@ bool LoadAudioLibrary(const QString &path) {
     if (missing) {
         dlclose(handle);
         Bass = BassEntryPoints{};
-        lastError = QStringLiteral("missing entry point ") + QString::fromLatin1(missing);
+        lastError_ = QStringLiteral("missing entry point ") + QString::fromLatin1(missing);
         return false;
     }
     Bass = table;
     AudioLibHandle = handle;
-    lastError.clear();
+    lastError_.clear();
     return true;
 }
 
-void UnloadAudioLibrary() {
+void DynamicBass::UnloadAudioLibrary() {
     if (!AudioLibHandle)
         return;
     Bass.BASS_Free();
     dlclose(AudioLibHandle);
     AudioLibHandle = nullptr;
     Bass = BassEntryPoints{};
-}
-
-QString AudioLibraryError() {
-    return lastError;
 }

@@ -28,23 +28,41 @@ inline constexpr int BassEntryPointCount = 0
 #undef QUORANE_BASS_ENTRY
     ;
 
-// The table itself, filled by LoadAudioLibrary and cleared by unloading.
-extern BassEntryPoints Bass;
+// The engine's loader and its table: the one object through which the
+// player reaches the engine. The playback object is one (PlaybackState); a
+// loader test makes its own. Everything here is written on the UI thread
+// only, by loading and unloading; while the engine is loaded the table does
+// not change, so the player's open worker and the engine's notification
+// threads may call through it.
+class DynamicBass {
+public:
+    DynamicBass() = default;
+    DynamicBass(const DynamicBass &) = delete;
+    DynamicBass &operator=(const DynamicBass &) = delete;
+    // Unloads the engine if it is still loaded.
+    ~DynamicBass();
 
-// The loaded engine library (dlopen handle); nullptr = not loaded.
-extern void *AudioLibHandle;
+    // Loads the engine from path (an empty path searches the dynamic
+    // loader's path for the engine's file name) and looks up all entry
+    // points. True when loaded and complete. A second call while loaded
+    // returns true and changes nothing. On failure nothing stays loaded, the
+    // table is empty and AudioLibraryError() says why. Never shows anything
+    // to the user.
+    bool LoadAudioLibrary(const QString &path);
 
-// Loads the engine from path (an empty path searches the dynamic loader's
-// path for the engine's file name) and looks up all entry points. True when
-// loaded and complete. A second call while loaded returns true and changes
-// nothing. On failure nothing stays loaded, the table is empty and
-// AudioLibraryError() says why. Never shows anything to the user.
-bool LoadAudioLibrary(const QString &path);
+    // Releases output and unloads the engine when it is loaded; calls
+    // nothing when it is not. AudioLibHandle is null afterwards.
+    void UnloadAudioLibrary();
 
-// Releases output and unloads the engine when it is loaded; calls nothing
-// when it is not. AudioLibHandle is null afterwards.
-void UnloadAudioLibrary();
+    // Why the last LoadAudioLibrary failed (the loader's message, or
+    // "missing entry point NAME"); empty after a successful load.
+    QString AudioLibraryError() const { return lastError_; }
 
-// Why the last LoadAudioLibrary failed (the loader's message, or "missing
-// entry point NAME"); empty after a successful load.
-QString AudioLibraryError();
+    // The entry points, filled by LoadAudioLibrary and cleared by unloading.
+    BassEntryPoints Bass;
+    // The loaded engine library (dlopen handle); nullptr = not loaded.
+    void *AudioLibHandle = nullptr;
+
+private:
+    QString lastError_;
+};

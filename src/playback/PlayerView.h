@@ -7,12 +7,21 @@
 
 class PlayerView {
 public:
+    // The status bar's panels by what they show.
+    enum StatusPanelIndex {
+        OutcomePanel = 0,  // connecting, playing, reconnecting, can't open
+        BitratePanel = 1,  // "Bitrate: 128k"
+        MetadataPanel = 2, // "Metadata received: 0.001 Mb"
+    };
+
     virtual ~PlayerView() = default;
     virtual void SetStatusPanel(int index, const QString &text) = 0;
+    virtual QString StatusPanel(int index) const = 0;
     virtual void SetNowPlaying(const QString &text) = 0;
     virtual QString NowPlaying() const = 0;
     // The stream title as the window caption and the application title.
     virtual void SetTitles(const QString &title) = 0;
-    // Lets the window paint what was just written before a blocking call.
-    virtual void ProcessPendingEvents() = 0;
+    // True while a stream is being opened: the window holds back the input
+    // that must wait for the open to end (list edits, dialogs).
+    virtual void SetConnecting(bool connecting) = 0;
 };

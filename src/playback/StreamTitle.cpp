@@ -1,68 +1,57 @@
 #include "playback/StreamTitle.h"
 
 #include "platform/CodePage.h"
-#include "playback/Dynamic_Bass.h"
-#include "playback/PlaybackState.h"
 
-#include <QCoreApplication>
 #include <QLocale>
-#include <QMetaObject>
+#include <QStringDecoder>
 
-namespace {
-PlayerView *g_view = nullptr; // UI thread
-} // namespace
-
-QByteArray RawStreamTitle(const QByteArray &q) {
-    const qsizetype b0 = q.indexOf("StreamTitle=");
-    if (b0 < 0)
+QByteArray RawStreamTitle(const QByteArray &block) {
+    static const QByteArray key = "StreamTitle=";
+    const qsizetype at = block.indexOf(key);
+    if (at < 0)
         return QByteArray();
-    // Positions counted from 1, as the block's entries are described.
-    const qsizetype b = b0 + 1;
-    const qsizetype c = q.indexOf(';') + 1; // 0 when there is none
-    const qsizetype length = c - b - 14;
-    const qsizetype start = b + 13 - 1; // to a 0-based index
-    if (length <= 0 || start >= q.size())
-        return QByteArray("");
-    return q.mid(start, length);
+    const qsizetype start = at + key.size();
+    if (start < block.size() && block.at(start) == '\'') {
+        // A quote inside the title ("It's") is not followed by ";", so only
+        // the quote that closes the entry ends it.
+        for (qsizetype q = block.indexOf('\'', start + 1); q >= 0; q = block.indexOf('\'', q + 1)) {
+            if (q + 1 == block.size() || block.at(q + 1) == ';')
+                return QByteArray(block.constData() + start + 1, q - start - 1);
+        }
+        return QByteArray(block.constData() + start + 1, block.size() - start - 1);
+    }
+    qsizetype end = block.indexOf(';', start);
+    if (end < 0)
+        end = block.size();
+    return QByteArray(block.constData() + start, end - start);
 }
 
-void UpdateStreamTitle(PlayerView &view) {
-    if (!AudioLibHandle)
-        return;
-    const char *tags = Bass.BASS_ChannelGetTags(Channel, BASS_TAG_META);
-    if (!tags)
-        return;
-    const QByteArray q(tags);
-    const QByteArray raw = RawStreamTitle(q);
+QString DecodeStreamTitle(const QByteArray &raw) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(raw);
+    if (utf8.hasError()) {
+        QStringDecoder latin("windows-1252");
+        text = latin.isValid() ? QString(latin.decode(raw)) : CodePage::FromUtf8(raw);
+    }
+    return CodePage::AnsiRoundTrip(text);
+}
+
+void UpdateStreamTitle(const QByteArray &block, PlaybackState &state, PlayerView &view) {
+    const QByteArray raw = RawStreamTitle(block);
     if (raw.isNull())
         return;
-    QString title = CodePage::AnsiRoundTrip(CodePage::FromUtf8(raw));
+    QString title = DecodeStreamTitle(raw);
     if (title.isEmpty())
-        title = CodePage::FromAnsi(IcyName.isEmpty() ? CurrentUrl : IcyName);
+        title = CodePage::FromAnsi(state.IcyName.isEmpty() ? state.CurrentUrl : state.IcyName);
     view.SetNowPlaying(title);
     view.SetTitles(view.NowPlaying());
-    MetaBytes += q.size();
-    view.SetStatusPanel(2, MetadataReceivedText(MetaBytes));
+    // The block's length up to its end: the engine's text ends at its NUL.
+    const qsizetype nul = block.indexOf('\0');
+    state.MetaBytes += nul < 0 ? block.size() : nul;
+    view.SetStatusPanel(PlayerView::MetadataPanel, MetadataReceivedText(state.MetaBytes));
 }
 
 QString MetadataReceivedText(qint64 bytes) {
     return QStringLiteral("Metadata received: ") +
            QLocale::system().toString(double(bytes) / 1048576.0, 'f', 3) + QStringLiteral(" Mb");
-}
-
-void SetTitleView(PlayerView *view) {
-    g_view = view;
-}
-
-void MetaSyncProc(DWORD, DWORD, DWORD, void *) {
-    QCoreApplication *app = QCoreApplication::instance();
-    if (!app)
-        return;
-    QMetaObject::invokeMethod(
-        app,
-        [] {
-            if (g_view)
-                UpdateStreamTitle(*g_view);
-        },
-        Qt::QueuedConnection);
 }

@@ -12,7 +12,7 @@ Program::Program() {
     Form1 = new TForm1;
     if (Form1->StartupAborted)
         return;
-    Form2 = new TForm2;
+    Form2 = new TForm2(Form1->Playback);
     Form3 = new TForm3;
     Form1->Form2 = Form2;
     Form1->Form3 = Form3;

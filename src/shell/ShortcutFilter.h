@@ -18,8 +18,10 @@ public:
     explicit ShortcutFilter(QWidget *window);
 
     // True when `event` is the shortcut of an enabled action of the window.
-    // The keypad's digits count as the digits.
+    // The keypad's digits are not the digits: they never play a favourite,
+    // they type into the search box like any other character.
     bool IsWindowShortcut(const QKeyEvent *event) const;
+    static bool IsKeypadDigit(const QKeyEvent *event);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -4,13 +4,15 @@
 // playback ones in TForm1Playback.cpp, start-up and shutdown in
 // TForm1Lifecycle.cpp.
 #include "shell/TForm1.h"
-#include "playback/StreamTitle.h"
 
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
 #include "platform/Prompts.h"
+#include "playback/StreamPlayer.h"
+#include "shell/QuoraneIcon.h"
 #include "shell/ShortcutFilter.h"
 #include "shell/SkinManager.h"
+#include "shell/SkinMenu.h"
 #include "shell/StationListView.h"
 #include "stations/StationListModel.h"
 #include "window/Dispatch.h"
@@ -53,7 +55,8 @@ QFont WindowFont(int points, bool bold = false, bool italic = false) {
 
 } // namespace
 
-TForm1::TForm1(QWidget *parent) : TFormINI(parent) {
+TForm1::TForm1(QWidget *parent)
+    : TFormINI(parent), Player(std::make_unique<StreamPlayer>(Playback, *this)) {
     setWindowTitle(QStringLiteral("Quorane"));
     sSkinManager1 = new SkinManager(this);
     Model = new StationListModel(&Stations, this);
@@ -62,16 +65,19 @@ TForm1::TForm1(QWidget *parent) : TFormINI(parent) {
     CreateTrayIcon();
     // The menu bar's height is known once it holds its menus.
     resize(DesignWidth, DesignHeight + ClientTop());
+    laidOutTop_ = ClientTop();
     ArrangeControls();
+    connect(sSkinManager1, &SkinManager::SkinChanged, this, &TForm1::SkinApplied);
     ConnectHandlers();
     shortcutFilter_ = new ShortcutFilter(this);
     Dispatch([&] { FormCreate(); });
+    if (!StartupAborted)
+        CreateMpris();
 }
 
-TForm1::~TForm1() {
-    // Titles still queued from the engine must not reach a window that is gone.
-    SetTitleView(nullptr);
-}
+// The player goes first (it waits for its open workers and releases the
+// stream), then the engine is unloaded with Playback.
+TForm1::~TForm1() = default;
 
 int TForm1::ClientTop() const {
     return MainMenu1 ? MainMenu1->sizeHint().height() : 0;
@@ -79,7 +85,7 @@ int TForm1::ClientTop() const {
 
 void TForm1::BuildLayout() {
     setFont(WindowFont(8));
-    setWindowIcon(style()->standardIcon(QStyle::SP_MediaVolume));
+    setWindowIcon(QuoraneIcon::Icon());
     MainMenu1 = new QMenuBar(this);
 
     sStatusBar1 = new QStatusBar(this);
@@ -221,6 +227,12 @@ void TForm1::BuildMenus() {
     };
 
     File1 = MainMenu1->addMenu(QStringLiteral("File"));
+    // The skin list opens the File menu: the window manager keeps the
+    // window menu to itself, and a user looks for the look among the
+    // program's settings.
+    Availableskins1 = new SkinMenu(sSkinManager1, this);
+    File1->addMenu(Availableskins1);
+    File1->addSeparator();
     Settings1 = item(File1, QStringLiteral("Proxy settings"), Qt::CTRL | Qt::Key_P);
     File1->addSeparator();
     Exit1 = item(File1, QStringLiteral("Exit"));
@@ -251,6 +263,7 @@ void TForm1::BuildMenus() {
     Snow1->setCheckable(true);
     Snow1->setChecked(true);
     skins->addAction(Snow1);
+    Skins1->setDefaultAction(Snow1);
     QFont bold = Snow1->font();
     bold.setBold(true);
     Snow1->setFont(bold);
@@ -285,9 +298,10 @@ void TForm1::BuildMenus() {
 }
 
 void TForm1::ConnectHandlers() {
-    // Every handler goes through Connect, so an error ends up in the error box.
+    // Every handler runs through Dispatch, so an error ends up in the error box.
     const auto on = [this](QAction *action, void (TForm1::*handler)()) {
-        Connect(action, &QAction::triggered, this, handler);
+        connect(action, &QAction::triggered, this,
+                [this, handler] { Dispatch([&] { (this->*handler)(); }); });
     };
     on(Settings1, &TForm1::Settings1Click);
     on(Exit1, &TForm1::Exit1Click);
@@ -309,27 +323,35 @@ void TForm1::ConnectHandlers() {
     on(Quorane1, &TForm1::Quorane1Click);
     on(Restore1, &TForm1::Restore1Click);
     for (int n = 1; n <= 14; ++n) {
-        Connect(PlaySlot[n - 1], &QAction::triggered, this, [this, n] { PlayFavoriteClick(n); });
-        Connect(SetSlot[n - 1], &QAction::triggered, this, [this, n] { SetFavoriteClick(n); });
-        Connect(sButton[n - 1], &QPushButton::clicked, this, [this, n] { FavoriteButtonClick(n); });
+        connect(PlaySlot[n - 1], &QAction::triggered, this,
+                [this, n] { Dispatch([&] { PlayFavoriteClick(n); }); });
+        connect(SetSlot[n - 1], &QAction::triggered, this,
+                [this, n] { Dispatch([&] { SetFavoriteClick(n); }); });
+        connect(sButton[n - 1], &QPushButton::clicked, this,
+                [this, n] { Dispatch([&] { FavoriteButtonClick(n); }); });
     }
-    Connect(sTrackBar1, &QSlider::valueChanged, this, [this] { sTrackBar1Change(); });
+    connect(sTrackBar1, &QSlider::valueChanged, this,
+            [this] { Dispatch([&] { sTrackBar1Change(); }); });
 
-    Connect(sEdit1, &QLineEdit::textChanged, this, [this] { sEdit1Change(); });
-    Connect(sListView1, &StationListView::DoubleClicked, this, &TForm1::sListView1DblClick);
-    Connect(sListView1, &StationListView::CharacterKey, this,
-            [this](char16_t key) { sListView1KeyPress(key); });
-    Connect(sListView1, &StationListView::KeyReleased, this, &TForm1::sListView1KeyUp);
-    Connect(sListView1->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            &TForm1::sListView1ColumnClick);
-    Connect(sListView1->horizontalHeader(), &QHeaderView::sectionResized, this,
+    connect(sEdit1, &QLineEdit::textChanged, this, [this] { Dispatch([&] { sEdit1Change(); }); });
+    connect(sListView1, &StationListView::DoubleClicked, this,
+            [this] { Dispatch([&] { sListView1DblClick(); }); });
+    connect(sListView1, &StationListView::CharacterKey, this,
+            [this](char16_t key) { Dispatch([&] { sListView1KeyPress(key); }); });
+    connect(sListView1, &StationListView::KeyReleased, this,
+            [this](int key, Qt::KeyboardModifiers modifiers) {
+                Dispatch([&] { sListView1KeyUp(key, modifiers); });
+            });
+    connect(sListView1->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int column) { Dispatch([&] { sListView1ColumnClick(column); }); });
+    connect(sListView1->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int column, int, int size) {
                 // The URL column is the one the user needs to read; it never
                 // gets narrower than 100.
-                if (column == 4 && size < 100)
+                if (column == StationListModel::UrlColumn && size < 100)
                     sListView1->horizontalHeader()->resizeSection(column, 100);
             });
-    Connect(sListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+    connect(sListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         PopupMenu2->popup(sListView1->viewport()->mapToGlobal(pos));
     });
 }
@@ -353,6 +375,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event) {
 
 void TForm1::SetStatusPanel(int index, const QString &text) {
     StatusPanels.at(index)->setText(text);
+    Q_EMIT PlayerViewChanged();
 }
 
 QString TForm1::StatusPanel(int index) const {
@@ -421,6 +444,8 @@ void TForm1::Addanewstation2Click() {
 void TForm1::Snow1Click() {
     sSkinManager1->SetSkinName(QStringLiteral("Winter 2003 (internal)"));
     sSkinManager1->SetActive(true);
+    // The default item of its menu, drawn in bold.
+    Skins1->setDefaultAction(Snow1);
     QFont bold = Snow1->font();
     bold.setBold(true);
     Snow1->setFont(bold);

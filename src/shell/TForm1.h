@@ -5,6 +5,7 @@
 // station list, the favourites and the skin manager, and runs the program's
 // start-up (FormCreate) and its part of the shutdown (FormDestroy).
 // Everything here belongs to the UI thread.
+#include "playback/PlaybackState.h"
 #include "playback/PlayerView.h"
 #include "stations/StationList.h"
 #include "window/TFormINI.h"
@@ -12,6 +13,7 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <memory>
 
 class QAction;
 class QFrame;
@@ -25,9 +27,12 @@ class QSlider;
 class QStatusBar;
 class QTableView;
 class ShortcutFilter;
+class MprisService;
 class SkinManager;
+class SkinMenu;
 class StationListModel;
 class StationListView;
+class StreamPlayer;
 class TForm2;
 class TForm3;
 class TrayIcon;
@@ -87,6 +92,12 @@ public:
     void SetFavoriteClick(int slot);    // Slot11Click ... Slot141Click
     void FavoriteButtonClick(int slot); // sButton1Click ... sButton14Click
     void PlayFavoriteClick(int slot);   // Slot12Click ... Slot142Click
+    // Plays CurrentUrl anew, as a favourite slot does: "Connecting to " with
+    // the URL, then PlayUrl. For the desktop's media controls.
+    void PlayCurrentUrl();
+    // The one way to play a stream: releases the current one and opens url
+    // without holding up the window (see StreamPlayer).
+    void PlayUrl(const QByteArray &url);
     void Downloadlistfromserver1Click();
     void Update1Click();
 
@@ -98,18 +109,36 @@ public:
     void TrayIcon1MinimizeToTray();
     void Quorane1Click();
     void Restore1Click();
+    bool HiddenInTray() const override { return hiddenInTray_; }
 
     // ---- status bar ----
     void SetStatusPanel(int index, const QString &text) override;
-    QString StatusPanel(int index) const;
+    QString StatusPanel(int index) const override;
 
     // ---- what the player shows (the now-playing panel, captions) ----
     void SetNowPlaying(const QString &text) override;
     QString NowPlaying() const override;
     void SetTitles(const QString &title) override;
-    void ProcessPendingEvents() override;
+    // While a stream opens, list edits and dialogs wait: their commands are
+    // disabled until the open ends.
+    void SetConnecting(bool connecting) override;
 
+    // The desktop's media controls (TForm1Mpris.cpp); null without a session bus.
+    MprisService *Mpris = nullptr;
+
+Q_SIGNALS:
+    // A stream title reached the captions.
+    void TitlesChanged(const QString &title);
+    // A status panel changed: the player may have started or stopped.
+    void PlayerViewChanged();
+
+public:
     // ---- data ----
+    // The playback values and the loaded engine. Declared before Player,
+    // which works on it and must go first.
+    PlaybackState Playback;
+    // Opens and plays streams, and follows their notifications.
+    std::unique_ptr<StreamPlayer> Player;
     StationList Stations;
     // Favourite slots 1 ... 14 (index 0 ... 13), 8-bit text in the code page.
     std::array<QByteArray, 14> FavoriteUrls;
@@ -139,6 +168,8 @@ public:
     // The main menu's drop-downs and the submenus; "Skins" is never shown.
     QMenu *File1 = nullptr, *List1 = nullptr, *Skins1 = nullptr, *Help1 = nullptr,
           *Playfavorite1 = nullptr, *Settofavorite1 = nullptr, *N5 = nullptr;
+    // "Available skins", the first item of the File menu.
+    SkinMenu *Availableskins1 = nullptr;
     QAction *Settings1 = nullptr, *Exit1 = nullptr, *Addanewstation1 = nullptr,
             *Downloadlistfromserver1 = nullptr, *Loadlist1 = nullptr, *Savelist1 = nullptr,
             *Clearlist1 = nullptr, *Snow1 = nullptr, *Update1 = nullptr, *Onlinesupport1 = nullptr,
@@ -164,7 +195,15 @@ private:
     void BuildLayout();
     void BuildMenus();
     void ConnectHandlers();
+    // A skin changes the menu bar's height: the window grows or shrinks by
+    // as much, so that the client area keeps its laid-out size (TForm1Skin.cpp).
+    void SkinApplied();
+    int laidOutTop_ = 0;
     void CreateTrayIcon();
+    void CreateMpris();
+    // The last stream title and the URL it came with.
+    QString streamTitle_;
+    QByteArray streamTitleUrl_;
     // Places the controls by their anchors for the current size.
     void ArrangeControls();
     // Lets menu shortcuts win over the focused control.
@@ -174,4 +213,9 @@ private:
     // changed.
     bool stationFileUnread_ = false;
     quint64 stationsRevisionAtStart_ = 0;
+    // Set while TrayIcon1MinimizeToTray has the window hidden in the tray.
+    bool hiddenInTray_ = false;
+    // LoadSettings read the settings file: only then does SaveSettings
+    // write it, so a file that could not be read keeps the user's keys.
+    bool settingsRead_ = false;
 };

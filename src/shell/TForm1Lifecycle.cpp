@@ -1,5 +1,6 @@
 // The main window's start-up and its part of the shutdown, and the settings
 // file it reads at start and writes at exit.
+#include "online/ListServerAddress.h"
 #include "platform/AppDir.h"
 #include "platform/AppPaths.h"
 #include "platform/CodePage.h"
@@ -7,8 +8,7 @@
 #include "platform/PathResolver.h"
 #include "platform/Prompts.h"
 #include "playback/AudioStartup.h"
-#include "playback/PlaybackState.h"
-#include "playback/StreamTitle.h"
+#include "playback/StreamPlayer.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
 #include "shell/TrayIcon.h"
@@ -30,7 +30,27 @@ void LoadControlWord() {
 }
 
 QString StationFilePath(const QString &spelling) {
-    return ResolvePath(AppDir + spelling);
+    return ResolvePath(AppPaths::DataDir() + spelling);
+}
+
+// Runs one start-up step; whatever it raises, our own errors, a lack of
+// memory or anything else, is shown once and the start-up goes on with the
+// next step. Returns false when the step failed.
+template <class F> bool StartupStep(F &&step) {
+    try {
+        step();
+        return true;
+    } catch (const QuoraneError &e) {
+        ShowErrorBox(e.message());
+    } catch (const std::bad_alloc &) {
+        ShowErrorBox(QStringLiteral("Not enough memory to start Quorane completely; files it "
+                                    "could not read are left as they are"));
+    } catch (const std::exception &e) {
+        ShowErrorBox(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowErrorBox(QStringLiteral("Quorane met an unexpected error while starting"));
+    }
+    return false;
 }
 
 } // namespace
@@ -43,24 +63,28 @@ void TForm1::FormCreate() {
     ApplicationEvents::Of(this)->OnMinimize = [this] {
         Dispatch([&] { TrayIcon1MinimizeToTray(); });
     };
-    SetTitleView(this);
     AppDir = AppPaths::ExecutableDir();
-    sSkinManager1->SetSkinDirectory(AppDir + QStringLiteral("Skins/"));
+    // An installed copy keeps the user's files in the configuration folder.
+    AppPaths::SeedDataDir();
+    sSkinManager1->SetSkinDirectory(AppPaths::DataDir() + QStringLiteral("Skins/"));
 
     const QString stationFile = StationFilePath(QStringLiteral("Data/stations.txt"));
-    try {
-        Stations.LoadFromFile(stationFile);
-        Model->SetRowCount(Stations.Count());
-    } catch (const QuoraneError &e) {
-        Model->SetRowCount(Stations.Count());
-        // A file that is there but unreadable must survive this run; a missing
-        // one is simply created at exit.
-        stationFileUnread_ = QFileInfo::exists(stationFile);
-        ShowErrorBox(e.message());
-    }
+    // A file that is there but could not be read (no right, not a file, too
+    // little memory) must survive this run; a missing one is simply created
+    // at exit.
+    stationFileUnread_ = QFileInfo::exists(stationFile);
+    stationsRevisionAtStart_ = Stations.Revision();
+    const bool stationsRead = StartupStep([&] { Stations.LoadFromFile(stationFile); });
+    Model->SetRowCount(Stations.Count());
+    if (stationsRead)
+        stationFileUnread_ = false;
     stationsRevisionAtStart_ = Stations.Revision();
 
-    const AudioStartResult audio = StartAudio(AppDir, static_cast<void *>(this), PluginHandles);
+    AudioStartResult audio;
+    if (!StartupStep([&] {
+            audio = StartAudio(Playback, AppDir, static_cast<void *>(this), PluginHandles);
+        }))
+        audio.outcome = AudioStartResult::NotLoaded;
     if (audio.outcome == AudioStartResult::WrongVersion) {
         Prompts::Current().Message(
             nullptr, QStringLiteral("Error"),
@@ -71,7 +95,7 @@ void TForm1::FormCreate() {
         StartupAborted = true;
         return;
     }
-    if (audio.outcome == AudioStartResult::NotLoaded) {
+    if (audio.outcome == AudioStartResult::NotLoaded && !audio.reason.isEmpty()) {
         // Quorane still runs, without playback; nothing calls into the engine.
         ShowErrorBox(
             QStringLiteral("The audio engine %1 could not be loaded (%2). Quorane runs "
@@ -79,7 +103,7 @@ void TForm1::FormCreate() {
                 .arg(ResolvePath(AppDir + QStringLiteral("Plugins/libbass.so")), audio.reason));
     }
 
-    LoadSettings();
+    StartupStep([&] { LoadSettings(); });
 }
 
 void TForm1::FormDestroy() {
@@ -88,8 +112,10 @@ void TForm1::FormDestroy() {
     // running while the program ends.
     Dispatch([&] { SaveSettings(); });
     Dispatch([&] {
-        StopAudio();
-        Channel = 0;
+        // No open may still be inside the engine when it goes.
+        Player->Shutdown();
+        StopAudio(Playback);
+        Playback.Channel = 0;
     });
     Dispatch([&] {
         const bool untouched = Stations.Revision() == stationsRevisionAtStart_;
@@ -101,6 +127,15 @@ void TForm1::FormDestroy() {
 
 void TForm1::LoadSettings() {
     const IniFile ini(AppPaths::SettingsFile());
+    QString reason;
+    if (ini.Unreadable(&reason)) {
+        // The run goes on with the default settings, and the file keeps the
+        // user's: nothing is written over it at exit.
+        ShowErrorBox(QStringLiteral("Cannot open file \"%1\". %2. Quorane runs with its default "
+                                    "settings and leaves the file as it is")
+                         .arg(ini.FileName(), reason));
+        return;
+    }
     const QString main = QStringLiteral("Main");
     sTrackBar1->setValue(ini.ReadInteger(main, QStringLiteral("Volume"), 50));
     sSkinManager1->SetSkinName(
@@ -110,14 +145,27 @@ void TForm1::LoadSettings() {
             ini.ReadString(QStringLiteral("Favorites"), QStringLiteral("Fav%1").arg(n), QString());
         FavoriteUrls[n - 1] = CodePage::ToAnsi(value);
     }
+    // The user's own list server, if any; read here only, never written.
+    const QString problem =
+        ListServerAddress::Configure(ini.ReadString(main, QStringLiteral("ListServer"), QString()));
+    settingsRead_ = true;
+    if (!problem.isEmpty())
+        ShowErrorBox(problem);
 }
 
 void TForm1::SaveSettings() {
+    // Settings that were never read (the file could not be read, or the
+    // start-up failed before) are not written over the user's file.
+    if (!settingsRead_)
+        return;
     IniFile ini(AppPaths::SettingsFile());
+    // One write for all keys: a crash or a kill meanwhile leaves the old file.
+    ini.BeginBatch();
     const QString main = QStringLiteral("Main");
     ini.WriteInteger(main, QStringLiteral("Volume"), sTrackBar1->value());
     ini.WriteString(main, QStringLiteral("SkinName"), sSkinManager1->SkinName());
     for (int n = 1; n <= 14; ++n)
         ini.WriteString(QStringLiteral("Favorites"), QStringLiteral("Fav%1").arg(n),
                         CodePage::FromAnsi(FavoriteUrls[n - 1]));
+    ini.Commit();
 }

@@ -5,6 +5,7 @@
 // After every change to the list the view's row count is set to the list's
 // count, so every line has its row.
 #include "platform/AppDir.h"
+#include "platform/AppPaths.h"
 #include "platform/PathResolver.h"
 #include "platform/Prompts.h"
 #include "shell/StationListView.h"
@@ -21,7 +22,7 @@ namespace {
 
 // Starting folder of the Load list and Save list dialogs.
 QString ListFolder() {
-    return ResolvePath(AppDir + QStringLiteral("Data"));
+    return ResolvePath(AppPaths::DataDir() + QStringLiteral("Data"));
 }
 
 const QString ListFilter = QStringLiteral("*.txt");
@@ -81,7 +82,8 @@ void TForm1::sListView1KeyPress(char16_t &key) {
 }
 
 void TForm1::sListView1KeyUp(int key, Qt::KeyboardModifiers) {
-    if (key != Qt::Key_Delete)
+    // Delete waits, like the menu's command, while a stream opens.
+    if (key != Qt::Key_Delete || !Deletestation1->isEnabled())
         return;
     // The view is drawn once, after the row count and the lines agree again;
     // the guard resumes drawing also when the deletion fails.

@@ -6,12 +6,14 @@
 #include "online/VersionCheck.h"
 #include "online/ui/TForm3.h"
 #include "platform/AppDir.h"
+#include "platform/AppPaths.h"
 #include "platform/AtomicFile.h"
 #include "platform/PathResolver.h"
 #include "platform/Prompts.h"
 #include "platform/QuoraneError.h"
 #include "shell/TForm1.h"
 #include "stations/StationFile.h"
+#include "stations/StationLine.h"
 #include "stations/StationListModel.h"
 #include "window/Dispatch.h"
 
@@ -38,6 +40,29 @@ void CheckCanCreate(const QString &path) {
         f.remove();
 }
 
+bool IsStreamAddress(const QString &field) {
+    const QString url = field.trimmed();
+    for (const char *scheme : {"http://", "https://"})
+        if (url.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+            return url.size() > qsizetype(qstrlen(scheme));
+    // A playlist the player opens itself, wherever it lies.
+    for (const char *ext : {".pls", ".m3u", ".m3u8", ".asx", ".xspf"})
+        if (url.endsWith(QLatin1String(ext), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+// A captive portal or a web host's error page can come with status 200: only
+// an answer that reads as a station file with at least one stream address in
+// its URL field may replace the user's list.
+void CheckIsStationList(const QByteArray &bytes) {
+    for (const QString &line : StationFile::SplitLines(StationFile::Decode(bytes)))
+        if (IsStreamAddress(ExtractField(QLatin1Char('\t'), line, StationField::Url)))
+            return;
+    throw QuoraneError(QStringLiteral("The list server's answer is not a station list (no line "
+                                      "names a stream address); your station list is unchanged"));
+}
+
 } // namespace
 
 void TForm1::Downloadlistfromserver1Click() {
@@ -46,19 +71,21 @@ void TForm1::Downloadlistfromserver1Click() {
         return;
     if (!Form3)
         return;
-    const QString writeName = ResolvePath(AppDir + QStringLiteral("data/stations.txt"));
+    const QString writeName =
+        ResolvePath(AppPaths::DataDir() + QStringLiteral("data/stations.txt"));
     CheckCanCreate(writeName);
     // Nothing is written unless the whole list came: a failed or broken
     // answer ends here with its message, and the user's file, list and view
     // stay as they were.
     const QByteArray bytes = StationListDownload::Fetch(
         Form3->IdHTTP1, ListServerAddress::Url(QString::fromLatin1(StationListDownload::Path)));
+    CheckIsStationList(bytes);
     QString reason;
     if (!WriteFileAtomically(writeName, bytes, &reason))
         CannotCreate(writeName, reason);
     // Read back as at start-up, so the list is exactly what the file holds.
     QStringList lines =
-        StationFile::Read(ResolvePath(AppDir + QStringLiteral("Data/stations.txt")));
+        StationFile::Read(ResolvePath(AppPaths::DataDir() + QStringLiteral("Data/stations.txt")));
     Model->SetRowCount(0);
     Stations.Assign(std::move(lines));
     Model->SetRowCount(Stations.Count());

@@ -1,47 +1,48 @@
 // The main window's playback commands: play the current station, stop, the
 // volume slider and its two shortcuts, and the favourite slots.
 #include "platform/CodePage.h"
-#include "playback/PlaybackState.h"
 #include "playback/StreamPlayer.h"
 #include "shell/TForm1.h"
 #include "stations/StationLine.h"
 #include "stations/StationListModel.h"
 #include "window/Dispatch.h"
 
-#include <QCoreApplication>
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-
-namespace {
-// The row texts the list shows: sub-item 0 the station name, 3 the URL.
-constexpr int NameColumn = 1, UrlColumn = 4;
-} // namespace
 
 void TForm1::sListView1DblClick() {
     const int row = CurrentStation();
     if (row < 0)
         return; // no station chosen: there is nothing to play
-    CurrentUrl = CodePage::ToAnsi(Model->Text(row, UrlColumn));
-    SetStatusPanel(0, QStringLiteral("Connecting to ") + Model->Text(row, NameColumn) +
-                          QStringLiteral("..."));
-    ProcessPendingEvents();
-    PlayUrl(CurrentUrl, *this);
-    // The events processed above may have changed the list or the selection.
-    const int again = CurrentStation();
-    if (again < 0)
-        return;
-    const QString name = Model->Text(again, NameColumn);
-    SetStatusPanel(0, name);
-    SetNowPlaying(name);
+    Playback.CurrentUrl = CodePage::ToAnsi(Model->Text(row, StationListModel::UrlColumn));
+    // The name of the station asked for: the list may be searched while it
+    // connects, but what shows afterwards belongs to this station.
+    const QString name = Model->Text(row, StationListModel::NameColumn);
+    SetStatusPanel(OutcomePanel, QStringLiteral("Connecting to ") + name + QStringLiteral("..."));
+    Player->PlayUrl(Playback.CurrentUrl, [this, name] {
+        SetStatusPanel(OutcomePanel, name);
+        SetNowPlaying(name);
+    });
+}
+
+void TForm1::PlayUrl(const QByteArray &url) {
+    Player->PlayUrl(url);
+}
+
+void TForm1::PlayCurrentUrl() {
+    SetStatusPanel(OutcomePanel,
+                   CodePage::FromAnsi("Connecting to " + Playback.CurrentUrl + "..."));
+    PlayUrl(Playback.CurrentUrl);
 }
 
 void TForm1::Stop1Click() {
-    StopStream();
+    Player->StopStream();
 }
 
 void TForm1::sTrackBar1Change() {
-    SetOutputVolume(sTrackBar1->value());
+    Player->SetOutputVolume(sTrackBar1->value());
 }
 
 void TForm1::Mute1Click() {
@@ -61,8 +62,11 @@ void TForm1::SetFavoriteClick(int slot) {
 }
 
 void TForm1::FavoriteButtonClick(int slot) {
-    CurrentUrl = FavoriteUrls.at(slot - 1);
-    PlayUrl(FavoriteUrls.at(slot - 1), *this);
+    // A free slot is easy to hit by its digit key: it leaves the radio alone.
+    if (FavoriteUrls.at(slot - 1).isEmpty())
+        return;
+    Playback.CurrentUrl = FavoriteUrls.at(slot - 1);
+    PlayCurrentUrl();
 }
 
 void TForm1::PlayFavoriteClick(int slot) {
@@ -81,8 +85,17 @@ QString TForm1::NowPlaying() const {
 void TForm1::SetTitles(const QString &title) {
     SetApplicationTitle(title);
     setWindowTitle(title);
+    Q_EMIT TitlesChanged(title);
 }
 
-void TForm1::ProcessPendingEvents() {
-    QCoreApplication::processEvents();
+void TForm1::SetConnecting(bool connecting) {
+    // Commands that change the list, the favourites or the settings, or open
+    // a dialog; play commands, Stop, search and the volume stay live.
+    QAction *const waiting[] = {
+        Settings1,  Addanewstation1, Addanewstation2, Downloadlistfromserver1, Loadlist1, Savelist1,
+        Clearlist1, Deletestation1,  Update1};
+    for (QAction *action : waiting)
+        action->setEnabled(!connecting);
+    for (QAction *action : SetSlot)
+        action->setEnabled(!connecting);
 }

@@ -14,6 +14,7 @@ void TForm1::CreateTrayIcon() {
 void TForm1::TrayIcon1Click() {
     // Showing applies the window state the last run ended in (TFormINI), so a
     // window that ended maximised comes back maximised.
+    hiddenInTray_ = false;
     show();
     raise();
     activateWindow();
@@ -30,6 +31,7 @@ void TForm1::TrayIcon1MinimizeToTray() {
     // (The original hid it regardless.)
     if (!TrayIcon::Available())
         return;
+    hiddenInTray_ = true;
     hide();
 }
 

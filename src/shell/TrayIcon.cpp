@@ -1,16 +1,19 @@
 #include "shell/TrayIcon.h"
 
+#include "shell/QuoraneIcon.h"
 #include "window/Dispatch.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QEvent>
-#include <QLinearGradient>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPixmap>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
 
@@ -27,45 +30,27 @@ bool IsTrayWidget(QObject *object) {
     return object->isWidgetType() && object->objectName() == QLatin1String("QSystemTrayIconSys");
 }
 
-// The mark on a 32-unit square: a blue disc with a white dot at its lower
-// left and two radio waves spreading from it to the upper right.
-QPixmap PaintPicture(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 32.0, size / 32.0);
-
-    QLinearGradient fill(0, 0, 0, 32);
-    fill.setColorAt(0, QColor(0x3a, 0x7b, 0xd5));
-    fill.setColorAt(1, QColor(0x12, 0x3f, 0x86));
-    p.setPen(QPen(QColor(0x0b, 0x2a, 0x5c), 1.5));
-    p.setBrush(fill);
-    p.drawEllipse(QRectF(1, 1, 30, 30));
-
-    const QPointF source(10, 22);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
-    p.drawEllipse(source, 3.2, 3.2);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(Qt::white, 3.2, Qt::SolidLine, Qt::RoundCap));
-    for (const double r : {8.5, 15.0})
-        p.drawArc(QRectF(source.x() - r, source.y() - r, 2 * r, 2 * r), 5 * 16, 80 * 16);
-    return pixmap;
-}
-
 } // namespace
 
 TrayIcon::TrayIcon(QMenu *popupMenu, QObject *parent) : QObject(parent), popupMenu_(popupMenu) {
     icon_ = new QSystemTrayIcon(Picture(), this);
-    // No tooltip: the hint is not shown (ShowHint off). The menu is opened by
-    // RightButtonDown rather than handed to QSystemTrayIcon, so that every
-    // backend opens it the same way, on the press, at the cursor.
+    // No tooltip: the hint is not shown (ShowHint off).
     icon_->setToolTip(QString());
+    // A StatusNotifierItem host (KDE, GNOME's AppIndicator extension, most
+    // Wayland panels) draws the menu itself from what the program exports,
+    // and opens it on its own right click: Qt exports the menu it is given.
+    // An XEmbed tray reports the press to us instead, and RightButtonDown
+    // opens the menu on the press, at the cursor.
+    statusNotifier_ = StatusNotifierHost();
+    if (statusNotifier_ && popupMenu_)
+        icon_->setContextMenu(popupMenu_);
     Connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::Activated);
     qApp->installEventFilter(this);
 
     clickTimer_.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early: a click must wait the whole
+    // double-click time.
+    clickTimer_.setTimerType(Qt::PreciseTimer);
     Connect(&clickTimer_, &QTimer::timeout, this, &TrayIcon::ClickTimerFired);
 
     // Shown only where a notification area is, so that Qt does not look for
@@ -160,7 +145,9 @@ void TrayIcon::Activated(QSystemTrayIcon::ActivationReason reason) {
         LeftDoubleClick();
         break;
     case QSystemTrayIcon::Context:
-        RightButtonDown(QCursor::pos());
+        // A host of its own menu has opened it already.
+        if (!statusNotifier_)
+            RightButtonDown(QCursor::pos());
         break;
     default:
         break;
@@ -189,6 +176,24 @@ bool TrayIcon::eventFilter(QObject *watched, QEvent *event) {
     return false;
 }
 
+bool TrayIcon::StatusNotifierHost() {
+    // The test Qt makes when it picks its tray backend: a watcher on the
+    // session bus that has a host registered.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
+    if (!bus.interface()->isServiceRegistered(watcher))
+        return false;
+    QDBusInterface props(watcher, QStringLiteral("/StatusNotifierWatcher"),
+                         QStringLiteral("org.freedesktop.DBus.Properties"), bus);
+    props.setTimeout(2000);
+    const QDBusMessage reply = props.call(QStringLiteral("Get"), watcher,
+                                          QStringLiteral("IsStatusNotifierHostRegistered"));
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().first().value<QDBusVariant>().variant().toBool();
+}
+
 bool TrayIcon::Available() {
     const auto &check = AvailabilityCheck();
     return check ? check() : QSystemTrayIcon::isSystemTrayAvailable();
@@ -207,13 +212,11 @@ void TrayIcon::CheckNotificationArea() {
         Q_EMIT Readded();
     }
     areaWasAvailable_ = available;
+    Q_EMIT AreaChecked(available);
 }
 
 QIcon TrayIcon::Picture() {
-    QIcon icon;
-    icon.addPixmap(PaintPicture(16));
-    icon.addPixmap(PaintPicture(32));
-    return icon;
+    return QuoraneIcon::Icon();
 }
 
 // ---------------------------------------------------------------------------

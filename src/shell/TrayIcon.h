@@ -74,14 +74,21 @@ public:
     void CheckNotificationArea();
     static constexpr int AreaCheckInterval = 3000;
 
+    // Whether the session bus has a StatusNotifierItem host, which Qt then
+    // uses in place of an XEmbed tray.
+    static bool StatusNotifierHost();
+    bool UsesStatusNotifier() const { return statusNotifier_; }
+
     // The platform icon, for its state (visible, tooltip, picture).
     QSystemTrayIcon *Icon() const { return icon_; }
-    // The picture: a radio wave mark, 16 x 16 and 32 x 32, 32-bit colour.
+    // The picture: Quorane's own icon, 16 x 16 and 32 x 32 among its sizes.
     static QIcon Picture();
 
 Q_SIGNALS:
     // The icon was (re)added because a notification area appeared.
     void Readded();
+    // A check of the notification area ran and found one or none.
+    void AreaChecked(bool available);
 
 protected:
     // Mouse events of the XEmbed tray widget (see LeftButtonDown).
@@ -104,6 +111,7 @@ private:
     // Once the tray widget's own mouse events have been seen, activated()
     // only repeats them.
     bool widgetEvents_ = false;
+    bool statusNotifier_ = false;
     QTimer areaTimer_;
     bool areaWasAvailable_ = false;
 };

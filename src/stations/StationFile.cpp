@@ -3,23 +3,79 @@
 #include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
 #include "platform/QuoraneError.h"
+#include "platform/Utf8Validator.h"
+#include "stations/StationReader.h"
 
 #include <QFile>
-#include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace StationFile {
 
-QString Decode(const QByteArray &bytes) {
-    QString text;
-    if (bytes.startsWith("\xFF\xFE")) {
-        text = QStringDecoder(QStringDecoder::Utf16LE).decode(bytes.mid(2));
-    } else if (bytes.startsWith("\xFE\xFF")) {
-        text = QStringDecoder(QStringDecoder::Utf16BE).decode(bytes.mid(2));
-    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
-        text = QString::fromUtf8(bytes.mid(3));
-    } else {
-        text = CodePage::FromAnsi(bytes);
+namespace {
+
+constexpr qsizetype BlockSize = 1 << 20;
+
+[[noreturn]] void CannotOpen(const QString &path, const QString &reason) {
+    throw QuoraneError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+}
+
+QString SystemReason(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The encoding by the file's first bytes, and the length of its mark. A
+// file without a mark is in the code page; in a UTF-8 page that is decided
+// by `utf8` (whether the whole text is valid UTF-8).
+StationReader::Encoding EncodingOf(QByteArrayView head, bool utf8, qsizetype *markLength) {
+    *markLength = 0;
+    if (head.startsWith("\xFF\xFE")) {
+        *markLength = 2;
+        return StationReader::Encoding::Utf16LE;
     }
+    if (head.startsWith("\xFE\xFF")) {
+        *markLength = 2;
+        return StationReader::Encoding::Utf16BE;
+    }
+    if (head.startsWith("\xEF\xBB\xBF")) {
+        *markLength = 3;
+        return StationReader::Encoding::Utf8;
+    }
+    if (!CodePage::IsUtf8Page())
+        return StationReader::Encoding::CodePage;
+    return utf8 ? StationReader::Encoding::Utf8 : StationReader::Encoding::Windows1252;
+}
+
+// An open file descriptor, closed on every way out.
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Reads up to `size` bytes at `offset`; the count read, 0 at the end.
+qsizetype ReadAt(const QString &path, int fd, char *buffer, qsizetype size, off_t offset) {
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer, size_t(size), offset);
+        if (n >= 0)
+            return n;
+        if (errno != EINTR)
+            CannotOpen(path, SystemReason(errno));
+    }
+}
+
+} // namespace
+
+QString Decode(const QByteArray &bytes) {
+    qsizetype mark = 0;
+    const StationReader::Encoding encoding =
+        EncodingOf(bytes, Utf8Validator::IsValid(bytes), &mark);
+    QString text = StationReader::Decode(encoding, QByteArrayView(bytes).sliced(mark));
     const qsizetype nul = text.indexOf(QChar(0));
     if (nul >= 0)
         text.truncate(nul);
@@ -27,33 +83,63 @@ QString Decode(const QByteArray &bytes) {
 }
 
 QStringList SplitLines(const QString &text) {
-    QStringList lines;
-    const QChar *data = text.constData();
-    const qsizetype n = text.size();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = data[i].unicode();
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < n && data[i + 1].unicode() == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.append(text.mid(start));
-    return lines;
+    StationReader reader(StationReader::Encoding::Utf16LE);
+    reader.Feed(QByteArrayView(reinterpret_cast<const char *>(text.utf16()),
+                               text.size() * qsizetype(sizeof(char16_t))));
+    return reader.Finish();
 }
 
 QStringList Read(const QString &path) {
-    QFile f(path);
-    QByteArray bytes;
-    if (f.open(QIODevice::ReadOnly))
-        bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        throw QuoraneError(
-            QStringLiteral("Cannot open file \"%1\". %2").arg(path, f.errorString()));
-    return SplitLines(Decode(bytes));
+    Fd file;
+    // Non-blocking, so that opening a FIFO with no writer returns at once;
+    // what is not a regular file is refused before anything is read.
+    file.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (file.fd < 0)
+        CannotOpen(path, SystemReason(errno));
+    struct stat info {};
+    if (::fstat(file.fd, &info) != 0)
+        CannotOpen(path, SystemReason(errno));
+    if (S_ISDIR(info.st_mode))
+        CannotOpen(path, QStringLiteral("It is a folder, not a station list"));
+    if (!S_ISREG(info.st_mode))
+        CannotOpen(path, QStringLiteral("It is not a regular file (a device, pipe or socket)"));
+    if (info.st_size > MaxFileSize)
+        CannotOpen(path, QStringLiteral("The file is larger than %1 MiB").arg(MaxFileSize >> 20));
+    const off_t size = info.st_size;
+
+    QByteArray block(BlockSize, Qt::Uninitialized);
+    // The first bytes decide the encoding; a file without a mark in a UTF-8
+    // page is read as windows-1252 unless all of it is UTF-8, which takes a
+    // first pass over the blocks (memory stays at one block).
+    const qsizetype headSize = ReadAt(path, file.fd, block.data(), 3, 0);
+    const QByteArray head(block.constData(), headSize);
+    qsizetype mark = 0;
+    EncodingOf(head, true, &mark);
+    bool utf8 = true;
+    if (mark == 0 && CodePage::IsUtf8Page()) {
+        Utf8Validator check;
+        for (off_t at = 0; at < size && !check.Ended() && !check.Failed();) {
+            const qsizetype n = ReadAt(path, file.fd, block.data(),
+                                       qsizetype(qMin<off_t>(BlockSize, size - at)), at);
+            if (n == 0)
+                break;
+            check.Feed(QByteArrayView(block.constData(), n));
+            at += n;
+        }
+        utf8 = check.Valid();
+    }
+    StationReader reader(EncodingOf(head, utf8, &mark));
+    // Read no further than the size seen at the start: a file that grows
+    // meanwhile cannot make the read unbounded.
+    for (off_t at = mark; at < size && !reader.Ended();) {
+        const qsizetype n =
+            ReadAt(path, file.fd, block.data(), qsizetype(qMin<off_t>(BlockSize, size - at)), at);
+        if (n == 0)
+            break;
+        reader.Feed(QByteArrayView(block.constData(), n));
+        at += n;
+    }
+    return reader.Finish();
 }
 
 void Write(const QString &path, const QStringList &lines) {

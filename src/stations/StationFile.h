@@ -6,8 +6,14 @@
 #include <QStringList>
 
 namespace StationFile {
+// The largest list file that is read; a list of a million stations takes
+// about 100 MiB.
+constexpr qint64 MaxFileSize = qint64(512) << 20;
+
 // Reads the file's lines; raises QuoraneError "Cannot open file "<path>".
-// <reason>" when it cannot be opened or read.
+// <reason>" when it cannot be opened or read, is not a regular file (a
+// folder, a FIFO, a device) or is larger than MaxFileSize. It reads in
+// blocks, so the memory it needs is that of the lines it returns.
 QStringList Read(const QString &path);
 // Writes `lines`, each followed by CR LF, in the 8-bit code page with no
 // mark, through a temporary file renamed over the old one; raises
@@ -16,7 +22,8 @@ QStringList Read(const QString &path);
 void Write(const QString &path, const QStringList &lines);
 
 // The text of a file's bytes, by its mark: FF FE UTF-16LE, FE FF UTF-16BE,
-// EF BB BF UTF-8, else the 8-bit code page. The text ends at its first NUL.
+// EF BB BF UTF-8, else the 8-bit code page (in a UTF-8 page: UTF-8 when all
+// of it is valid UTF-8, else windows-1252). The text ends at its first NUL.
 QString Decode(const QByteArray &bytes);
 // Splits at CR LF, lone CR and LF; a line end at the very end adds no line.
 QStringList SplitLines(const QString &text);

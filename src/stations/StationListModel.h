@@ -28,6 +28,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     static constexpr int ColumnCount = 8;
+    // The columns the player reads: the station's name and its stream URL.
+    static constexpr int NameColumn = 1;
+    static constexpr int UrlColumn = 4;
     // Column captions and the field each column shows (0: the row number).
     static const char *const Captions[ColumnCount];
     static const int Fields[ColumnCount];

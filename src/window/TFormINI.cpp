@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QPointer>
+#include <QWindowStateChangeEvent>
 
 TFormINI::TFormINI(QWidget *parent)
     : QWidget(parent), IniFileObj(std::make_unique<IniFile>(AppPaths::GeometryFile())) {}
@@ -63,11 +64,37 @@ void TFormINI::setVisible(bool visible) {
     QWidget::setVisible(visible);
 }
 
+void TFormINI::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        const Qt::WindowStates old = static_cast<QWindowStateChangeEvent *>(event)->oldState();
+        if ((windowState() & Qt::WindowMinimized) && !(old & Qt::WindowMinimized))
+            stateBeforeMinimize_ = old & Qt::WindowMaximized;
+    }
+    QWidget::changeEvent(event);
+}
+
 void TFormINI::WriteGeometry() {
-    if (!created_)
-        IniSection = windowTitle();
-    const Qt::WindowStates s = windowState();
-    const int state = (s & Qt::WindowMinimized) ? 1 : (s & Qt::WindowMaximized) ? 2 : 0;
+    int state = 0;
+    if (!created_) {
+        // A window never shown in this run writes back what it would have
+        // been shown with: its stored place, size and state, not the 0, 0
+        // of a window that was never placed.
+        created_ = true;
+        CreateParams();
+        state = ReadIniInt(QString(), QStringLiteral("WindowState"), 0);
+        if (state < 0 || state > 2)
+            state = 0;
+    } else {
+        Qt::WindowStates s = windowState();
+        // Hidden in the tray means minimised underneath: the next start
+        // shows the window as it was before.
+        if ((s & Qt::WindowMinimized) && HiddenInTray())
+            s = stateBeforeMinimize_;
+        state = (s & Qt::WindowMinimized) ? 1 : (s & Qt::WindowMaximized) ? 2 : 0;
+    }
+    // The window's keys reach the file in one write, so a crash or a kill
+    // meanwhile leaves its section whole.
+    IniFileObj->BeginBatch();
     if (state == 0) {
         WriteIniInt(QString(), QStringLiteral("Top"), y());
         WriteIniInt(QString(), QStringLiteral("Left"), x());
@@ -75,6 +102,7 @@ void TFormINI::WriteGeometry() {
     WriteIniInt(QString(), QStringLiteral("Width"), width());
     WriteIniInt(QString(), QStringLiteral("Height"), height());
     WriteIniInt(QString(), QStringLiteral("WindowState"), state);
+    IniFileObj->Commit();
 }
 
 void TFormINI::ShowModal() {

@@ -40,11 +40,19 @@ public:
 
     void setVisible(bool visible) override;
 
+    // True while the window is hidden in the notification area. Such a
+    // window is minimised underneath, yet the next start must show it: its
+    // geometry is written with the state it had before the minimise.
+    virtual bool HiddenInTray() const { return false; }
+
 protected:
     // Runs once, before the native window is first created: reads the stored
     // position and size (defaults: 0, 0 and the laid-out size).
     void CreateParams();
+    void changeEvent(QEvent *event) override;
 
 private:
     bool created_ = false;
+    // Normal or maximised: the state before the last minimise.
+    Qt::WindowStates stateBeforeMinimize_;
 };

@@ -30,7 +30,7 @@ TEST(EngineApi, EntryPointsNotOfferedFailWithNotAvailable) {
     int checked = 0, offered = 0;
 #define QUORANE_CHECK_0(ret, name, fail)                                                           \
     {                                                                                              \
-        BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 10000); /* leaves BASS_OK behind */                \
+        BASS_SetConfig(BASS_CONFIG_NET_TIMEOUT, 8000); /* leaves BASS_OK behind */                 \
         ret result = callWithZeros(&name);                                                         \
         EXPECT_TRUE(sameValue<ret>(result, (ret)(fail))) << #name;                                 \
         EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL) << #name;                              \
@@ -97,7 +97,8 @@ TEST(EngineApi, UnknownHandlesAreHarmless) {
 }
 
 TEST(EngineApi, SettingsAndVolume) {
-    EXPECT_EQ(BASS_GetConfig(BASS_CONFIG_NET_TIMEOUT), 10000u);
+    EXPECT_EQ(BASS_GetConfig(BASS_CONFIG_NET_TIMEOUT), 8000u);
+    EXPECT_EQ(BASS_GetConfig(BASS_CONFIG_NET_RECONNECT_LIMIT), 300000u);
     EXPECT_TRUE(BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 2));
     EXPECT_EQ(BASS_GetConfig(BASS_CONFIG_NET_PLAYLIST), 2u);
     EXPECT_FALSE(BASS_SetConfig(9999, 1));

@@ -5,6 +5,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <memory>
+#include <sys/stat.h>
 #include <thread>
 
 namespace quorane::test {
@@ -39,6 +45,73 @@ std::vector<std::string> MetaRecorder::waitFor(size_t count, std::chrono::millis
 std::vector<std::string> MetaRecorder::blocks() {
     std::lock_guard lock(mutex_);
     return blocks_;
+}
+
+DiskOutput::DiskOutput() : path_("/tmp/quorane-capture-" + std::to_string(getpid()) + ".raw") {
+    const char *old = std::getenv("SDL_AUDIODRIVER");
+    oldDriver_ = old ? old : "";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);
+}
+
+DiskOutput::~DiskOutput() {
+    if (oldDriver_.empty())
+        unsetenv("SDL_AUDIODRIVER");
+    else
+        setenv("SDL_AUDIODRIVER", oldDriver_.c_str(), 1);
+    unsetenv("SDL_DISKAUDIOFILE");
+    std::remove(path_.c_str());
+}
+
+std::vector<float> DiskOutput::left() const {
+    std::ifstream in(path_, std::ios::binary);
+    std::vector<float> all;
+    float frame[2];
+    while (in.read(reinterpret_cast<char *>(frame), sizeof frame))
+        all.push_back(frame[0]);
+    return all;
+}
+
+size_t DiskOutput::frames() const {
+    struct stat st {};
+    if (stat(path_.c_str(), &st) != 0)
+        return 0;
+    return static_cast<size_t>(st.st_size) / (2 * sizeof(float));
+}
+
+size_t firstSound(const std::vector<float> &s, float level) {
+    for (size_t i = 0; i < s.size(); ++i)
+        if (std::fabs(s[i]) > level)
+            return i;
+    return s.size();
+}
+
+void SyncCounter::onSync(DWORD, DWORD, DWORD data, void *user) {
+    auto *self = static_cast<SyncCounter *>(user);
+    std::lock_guard lock(self->mutex_);
+    self->values_.push_back(data);
+}
+
+int SyncCounter::count() {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(values_.size());
+}
+
+std::vector<DWORD> SyncCounter::values() {
+    std::lock_guard lock(mutex_);
+    return values_;
+}
+
+bool finishesWithin(std::function<void()> fn, std::chrono::milliseconds limit) {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    // Detached, and the future comes from a promise rather than std::async,
+    // whose future would wait for the call in its destructor.
+    std::thread([fn = std::move(fn), done] {
+        fn();
+        done->set_value();
+    }).detach();
+    return finished.wait_for(limit) == std::future_status::ready;
 }
 
 std::vector<std::string> tagLines(const char *tags) {

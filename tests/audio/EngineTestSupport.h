@@ -44,6 +44,47 @@ private:
     std::vector<std::string> blocks_;
 };
 
+// Switches SDL to the disk driver for one engine session: the exact samples
+// the output plays land in a file at real-time pace. Create it before the
+// EngineSession.
+class DiskOutput {
+public:
+    DiskOutput();
+    ~DiskOutput();
+    DiskOutput(const DiskOutput &) = delete;
+    DiskOutput &operator=(const DiskOutput &) = delete;
+    // The left channel of the interleaved stereo float samples written.
+    std::vector<float> left() const;
+    // Frames written so far (readable from any thread).
+    size_t frames() const;
+
+private:
+    std::string path_;
+    std::string oldDriver_;
+};
+
+// The index of the first sample louder than `level`, or s.size().
+size_t firstSound(const std::vector<float> &s, float level = 0.01f);
+
+// Counts the calls of a sync (BASS_SYNC_STALL, BASS_SYNC_END) and keeps
+// their data values in order.
+class SyncCounter {
+public:
+    static void onSync(DWORD sync, DWORD channel, DWORD data, void *user);
+    int count();
+    std::vector<DWORD> values();
+
+private:
+    std::mutex mutex_;
+    std::vector<DWORD> values_;
+};
+
+// Runs fn on a thread of its own and reports whether it finished within
+// limit. The thread is left behind when it overruns, so a hanging call is
+// reported as a failure instead of hanging the test; fn must therefore own
+// (or share) everything it touches.
+bool finishesWithin(std::function<void()> fn, std::chrono::milliseconds limit);
+
 // The NUL-separated lines of a BASS_TAG_HTTP/ICY list, without the empty end.
 std::vector<std::string> tagLines(const char *tags);
 // Polls the predicate every 10 ms until it holds or the limit passes.

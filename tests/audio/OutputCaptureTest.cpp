@@ -17,38 +17,6 @@ namespace {
 
 constexpr int kRate = 44100;
 
-// Switches SDL to the disk driver for one engine session.
-class DiskOutput {
-public:
-    DiskOutput() : path_("/tmp/quorane-capture-" + std::to_string(getpid()) + ".raw") {
-        const char *old = std::getenv("SDL_AUDIODRIVER");
-        oldDriver_ = old ? old : "";
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);
-    }
-    ~DiskOutput() {
-        if (oldDriver_.empty())
-            unsetenv("SDL_AUDIODRIVER");
-        else
-            setenv("SDL_AUDIODRIVER", oldDriver_.c_str(), 1);
-        unsetenv("SDL_DISKAUDIOFILE");
-        std::remove(path_.c_str());
-    }
-    // The left channel of the interleaved stereo float samples written.
-    std::vector<float> left() const {
-        std::ifstream in(path_, std::ios::binary);
-        std::vector<float> all;
-        float frame[2];
-        while (in.read(reinterpret_cast<char *>(frame), sizeof frame))
-            all.push_back(frame[0]);
-        return all;
-    }
-
-private:
-    std::string path_;
-    std::string oldDriver_;
-};
-
 double rms(const std::vector<float> &s, size_t from, size_t n) {
     double sum = 0;
     for (size_t i = from; i < from + n; ++i)

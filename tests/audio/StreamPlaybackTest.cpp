@@ -156,12 +156,11 @@ TEST_P(ChainedTitles, CommentsBecomeStreamTitles) {
     ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
     MetaRecorder rec;
     rec.attach(ch);
-    const char *first = BASS_ChannelGetTags(ch, BASS_TAG_META);
-    ASSERT_NE(first, nullptr);
+    // Nothing is announced before it is heard, the header's title included.
+    EXPECT_EQ(BASS_ChannelGetTags(ch, BASS_TAG_META), nullptr);
     ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
 
-    std::vector<std::string> blocks = rec.waitFor(4, 20s);
-    blocks.insert(blocks.begin(), first);
+    std::vector<std::string> blocks = rec.waitFor(5, 20s);
     ASSERT_GE(blocks.size(), 5u);
     const std::vector<std::string> cycle = {"A - One", "B - Two", "C - Three"};
     for (size_t i = 1; i < blocks.size(); ++i) {
@@ -277,11 +276,13 @@ TEST(StreamLifetime, RapidStationChangesStayClean) {
         ASSERT_NE(ch, 0u) << "round " << i << " error " << BASS_ErrorGetCode();
         EXPECT_GT(ch, previous);
         rec.attach(ch);
-        EXPECT_NE(BASS_ChannelGetTags(ch, BASS_TAG_META), nullptr) << "round " << i;
         BASS_ChannelPlay(ch, FALSE);
         std::this_thread::sleep_for(std::chrono::milliseconds(i % 5 * 10));
         previous = ch;
     }
+    // The last one plays on long enough to announce what it hears.
+    EXPECT_TRUE(
+        waitUntil([&] { return BASS_ChannelGetTags(previous, BASS_TAG_META) != nullptr; }, 10s));
     EXPECT_TRUE(BASS_StreamFree(previous));
     EXPECT_EQ(server.connections("/hop"), 25);
 }

@@ -10,6 +10,7 @@
 #include <cctype>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 using namespace quorane::test;
 using namespace std::chrono_literals;
@@ -75,9 +76,19 @@ TEST(Icecast, EngineGetsTheStationNameAndALiveTitleChange) {
     EXPECT_TRUE(std::any_of(headers.begin(), headers.end(),
                             [](const std::string &h) { return lower(h) == "icy-br:128"; }));
 
+    // The title set before we came sits in Icecast's first block, inside its
+    // burst: a sync registered after the open still hears it, once it sounds.
+    std::this_thread::sleep_for(300ms);
     MetaLog log;
     ASSERT_NE(BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, &onMeta, &log), 0u);
+    const auto play = std::chrono::steady_clock::now();
     ASSERT_TRUE(BASS_ChannelPlay(stream, FALSE));
+    {
+        std::unique_lock lock(log.mutex);
+        ASSERT_TRUE(log.changed.wait_for(lock, 10s, [&] { return !log.blocks.empty(); }));
+        EXPECT_LT(std::chrono::steady_clock::now() - play, 2s);
+        EXPECT_NE(log.blocks[0].find("StreamTitle='Before';"), std::string::npos) << log.blocks[0];
+    }
 
     // A title with non-ASCII letters: Icecast passes the UTF-8 bytes through.
     const std::string title = "Quorane Title \xc3\x84\xc3\x9f";

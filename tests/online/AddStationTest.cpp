@@ -146,9 +146,12 @@ TEST_F(AddStation, SharingPostsTheFieldsAndClosesTheConnection) {
     ClickAdd();
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u) << ErrorTexts().join("|").toStdString();
-    const std::string body = "radio=My%20Radio&url=http://my.example:8000/live?x=1&y=2"
-                             "&genre=Rock%20&%20Roll&country=Deutschland&lang=Deutsch"
-                             "&desc=50%25%20hits";
+    // Every value arrives as typed: "&", "=", "%", ":", "/" and "?" are
+    // encoded, so none of them splits or changes a field.
+    const std::string body =
+        "radio=My%20Radio&url=http%3A%2F%2Fmy.example%3A8000%2Flive%3Fx%3D1%26y%3D2"
+        "&genre=Rock%20%26%20Roll&country=Deutschland&lang=Deutsch"
+        "&desc=50%25%20hits";
     EXPECT_EQ(requests[0].bytes, ExpectedPost(Host(), "/quorane/add.php", body));
     EXPECT_FALSE(dialog->IdHTTP1.Connected());
     EXPECT_FALSE(dialog->isVisible());
@@ -165,12 +168,12 @@ TEST_F(AddStation, TheListKeepsWhatTheCodePageCanHoldWhileTheServerGetsTheTypedN
     EXPECT_EQ(Lines()[0], QString::fromUtf8("Caf\u00e9 ?\t\t\t\t\thttp://x/\t\t"));
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
-    EXPECT_NE(requests[0].bytes.find("\r\n\r\nradio=Caf?%20%E2%98%BA&url=http://x/&"),
+    EXPECT_NE(requests[0].bytes.find("\r\n\r\nradio=Caf%C3%A9%20%E2%98%BA&url=http%3A%2F%2Fx%2F&"),
               std::string::npos)
         << requests[0].bytes;
 }
 
-TEST_F(AddStation, AFailedSubmissionKeepsTheDialogOpenAndTheStationInTheList) {
+TEST_F(AddStation, AFailedSubmissionKeepsTheDialogAndTheStationAndAddsItOnlyOnce) {
     ListAnswer refused;
     refused.status = 500;
     server.answer("/quorane/add.php", refused);
@@ -179,18 +182,53 @@ TEST_F(AddStation, AFailedSubmissionKeepsTheDialogOpenAndTheStationInTheList) {
     ClickAdd();
     EXPECT_EQ(ErrorTexts(), QStringList{"HTTP/1.1 500 Internal Server Error."});
     EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->sEdit1->text(), "Twice");
     EXPECT_EQ(Lines()[0], "Twice\t\t\t\t\thttp://twice/\t\t");
     EXPECT_FALSE(dialog->IdHTTP1.Connected());
 
-    // With the server gone, Add again: the socket error, a second line.
+    // With the server gone, Add again: the socket error, and still one line.
     ListServerAddress::SetForTesting(QStringLiteral("nonexistent.invalid"), 8100);
     ClickAdd();
     EXPECT_EQ(ErrorTexts().size(), 2);
     EXPECT_EQ(ErrorTexts().last(), "Socket Error # 1\r\nHost not found.");
-    EXPECT_EQ(Lines()[0], Lines()[1]);
-    EXPECT_EQ(Lines().size(), 6);
-    EXPECT_EQ(form->Model->RowCount(), 6);
+    EXPECT_EQ(Lines().size(), 5);
+    EXPECT_NE(Lines()[1], Lines()[0]);
     EXPECT_TRUE(dialog->isVisible());
+
+    // The server back: the retry goes through, the list still has it once.
+    ListServerAddress::SetForTesting(QStringLiteral("127.0.0.1"), server.port());
+    server.answer("/quorane/add.php", ListAnswer());
+    ClickAdd();
+    EXPECT_EQ(ErrorTexts().size(), 2);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(Lines().size(), 5);
+    EXPECT_EQ(form->Model->RowCount(), 5);
+    EXPECT_EQ(server.requests().size(), 2u);
+
+    // Changed texts after a failure are a new station.
+    server.answer("/quorane/add.php", refused);
+    Open();
+    ClickAdd();
+    EXPECT_EQ(Lines().size(), 6) << "an Add after a good one is a new Add";
+    Type("Other", "http://other/", "", "", "", "");
+    ClickAdd();
+    EXPECT_EQ(Lines().size(), 7);
+    EXPECT_EQ(Lines()[0].left(6), "Other\t");
+}
+
+TEST_F(AddStation, AnAnswerCutShortStillCountsAsSubmitted) {
+    // The server took the station and answered; its connection broke before
+    // the whole receipt came. That is no failure, and no second Add is needed.
+    ListAnswer cut;
+    cut.body = std::string(100, 'x');
+    cut.closeAfterBodyBytes = 60;
+    server.answer("/quorane/add.php", cut);
+    Open();
+    Type("Cut", "http://cut/", "", "", "", "");
+    ClickAdd();
+    EXPECT_TRUE(ErrorTexts().isEmpty()) << ErrorTexts().join("|").toStdString();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(Lines().size(), 5);
 }
 
 TEST_F(AddStation, CancelAndEscCloseWithoutAddingAnything) {

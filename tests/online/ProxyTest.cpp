@@ -7,8 +7,8 @@
 #include "online/ProxySetting.h"
 #include "online/ui/TForm2.h"
 #include "platform/CodePage.h"
-#include "playback/Dynamic_Bass.h"
 #include "playback/PlaybackState.h"
+#include "playback/StreamPlayer.h"
 #include "shell/Program.h"
 #include "shell/TForm1.h"
 #include "stations/StationListModel.h"
@@ -36,8 +36,8 @@ using quorane::test::StreamMount;
 namespace {
 
 // What the engine will use for the next stream it opens ("" for none).
-QByteArray EngineProxy() {
-    const void *p = Bass.BASS_GetConfigPtr(BASS_CONFIG_NET_PROXY);
+QByteArray EngineProxy(const DynamicBass &engine) {
+    const void *p = engine.Bass.BASS_GetConfigPtr(BASS_CONFIG_NET_PROXY);
     return p ? QByteArray(static_cast<const char *>(p)) : QByteArray();
 }
 
@@ -77,15 +77,20 @@ protected:
     void Stop() {
         if (!program)
             return;
-        if (AudioLibHandle)
-            Bass.BASS_StreamFree(Channel);
-        Channel = 0;
         program->Form1->close();
         program->Shutdown();
         program.reset();
         dialog = nullptr;
     }
     void TearDown() override { Stop(); }
+    PlaybackState &Playback() const { return program->Form1->Playback; }
+    QByteArray EngineProxy() const { return ::EngineProxy(Playback()); }
+    // Lets the window run until the stream being opened plays or failed.
+    bool WaitForOpen() const {
+        for (int i = 0; i < 2000 && program->Form1->Player->Connecting(); ++i)
+            QTest::qWait(10);
+        return !program->Form1->Player->Connecting();
+    }
 
     // Opens the dialog the way File > Proxy settings does and runs `whileOpen`
     // once it shows. Returns true when `whileOpen` closed the dialog itself;
@@ -157,7 +162,7 @@ TEST_F(ProxyDialog, ShowsOneEditAndOkInAFixedWindow) {
 
 TEST_F(ProxyDialog, EveryKeystrokeHandsTheWholeTextToTheEngine) {
     Start();
-    ASSERT_NE(AudioLibHandle, nullptr);
+    ASSERT_NE(Playback().AudioLibHandle, nullptr);
     const QString typed = "[a:b]";
     EXPECT_TRUE(WhileOpen([&] {
         QString expected;
@@ -188,7 +193,7 @@ TEST_F(ProxyDialog, OkAndTheCloseBoxCloseButEscDoesNothing) {
     dialog->ProxyPort->setText("proxy:1");
     // Something else told the engine otherwise: opening and closing the
     // dialog without typing must not hand the text over again.
-    Bass.BASS_SetConfigPtr(BASS_CONFIG_NET_PROXY, "elsewhere:2");
+    Playback().Bass.BASS_SetConfigPtr(BASS_CONFIG_NET_PROXY, "elsewhere:2");
 
     EXPECT_TRUE(WhileOpen([&] { QTest::mouseClick(dialog->sButton1, Qt::LeftButton); }));
     EXPECT_TRUE(WhileOpen([&] { CloseBox(); }));
@@ -263,10 +268,10 @@ TEST_F(ProxyDialog, WithoutTheEngineTheTextIsStillKeptAndNothingBreaks) {
     app.RemoveEngine();
     TempAppFolder::Write(app.SettingsFile(), "[Main]\nProxy=proxy:3128\n");
     Start();
-    EXPECT_EQ(AudioLibHandle, nullptr);
+    EXPECT_EQ(Playback().AudioLibHandle, nullptr);
     EXPECT_EQ(dialog->ProxyPort->text(), "proxy:3128");
     QTest::keyClicks(dialog->ProxyPort, "0");
-    ApplyProxy("direct"); // no engine: nothing to call, nothing to fail
+    ApplyProxy(Playback(), "direct"); // no engine: nothing to call, nothing to fail
     // The one error box tells that the engine is missing; nothing about the proxy.
     EXPECT_EQ(app.prompts.ErrorBoxes().size(), 1);
     Stop();
@@ -291,7 +296,8 @@ TEST_F(ProxyDialog, AnUnwritableSettingsFileIsReportedAndShutdownGoesOn) {
 namespace {
 
 // Debian's tinyproxy on 127.0.0.1 and a free port, with its configuration
-// and log in a folder of its own; stopped when the test ends.
+// and log in a folder of its own; stopped when the test ends. It lets
+// through only requests with the login "listener:secret".
 class TinyProxy {
 public:
     static bool Installed() { return access("/usr/bin/tinyproxy", X_OK) == 0; }
@@ -301,6 +307,7 @@ public:
         const QString conf = dir_.path() + "/tinyproxy.conf";
         TempAppFolder::Write(conf, QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 30\n"
                                                   "MaxClients 8\nAllow 127.0.0.1\n"
+                                                  "BasicAuth listener secret\n"
                                                   "LogFile \"%2/tinyproxy.log\"\nLogLevel Info\n")
                                        .arg(port_)
                                        .arg(dir_.path())
@@ -356,7 +363,7 @@ TEST_F(ProxyDialog, StreamsFromTheMainWindowGoThroughTheProxyUntilItIsEmptied) {
     TinyProxy proxy;
     ASSERT_TRUE(proxy.Ready());
     Start();
-    ASSERT_NE(AudioLibHandle, nullptr);
+    ASSERT_NE(Playback().AudioLibHandle, nullptr);
     TForm1 *form = program->Form1;
     form->FavoriteUrls[0] = url;
 
@@ -367,9 +374,10 @@ TEST_F(ProxyDialog, StreamsFromTheMainWindowGoThroughTheProxyUntilItIsEmptied) {
         QTest::keyClick(dialog->ProxyPort, Qt::Key_Return);
     }));
     form->FavoriteButtonClick(1);
-    ASSERT_NE(Channel, 0u) << form->StatusPanel(0).toStdString();
+    ASSERT_TRUE(WaitForOpen());
+    ASSERT_NE(Playback().Channel, 0u) << form->StatusPanel(0).toStdString();
     EXPECT_EQ(form->StatusPanel(0), "Playing " + QString::fromUtf8(url));
-    EXPECT_EQ(Bass.BASS_ChannelIsActive(Channel), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(Playback().Bass.BASS_ChannelIsActive(Playback().Channel), DWORD(BASS_ACTIVE_PLAYING));
     // The proxy passes the headers on in its own "name: value" form.
     EXPECT_TRUE(form->StatusPanel(1).endsWith(" 128k")) << form->StatusPanel(1).toStdString();
     // The proxy announces itself in the request it forwards, and logs it.
@@ -378,15 +386,25 @@ TEST_F(ProxyDialog, StreamsFromTheMainWindowGoThroughTheProxyUntilItIsEmptied) {
     EXPECT_NE(viaProxy.find("tinyproxy"), std::string::npos) << viaProxy;
     EXPECT_TRUE(proxy.Log().contains("/live")) << proxy.Log().constData();
     EXPECT_EQ(server.connections("/live"), 1);
-    const DWORD throughProxy = Channel;
+    const DWORD throughProxy = Playback().Channel;
 
     // A proxy that is not there: the stream playing keeps its connection,
     // the next open fails and the server sees nobody.
     const QString unreachable = QStringLiteral("127.0.0.1:%1").arg(UnusedPort());
     dialog->ProxyPort->setText(unreachable);
-    EXPECT_EQ(Bass.BASS_ChannelIsActive(throughProxy), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(Playback().Bass.BASS_ChannelIsActive(throughProxy), DWORD(BASS_ACTIVE_PLAYING));
     form->FavoriteButtonClick(1);
-    EXPECT_EQ(Channel, 0u);
+    ASSERT_TRUE(WaitForOpen());
+    EXPECT_EQ(Playback().Channel, 0u);
+    EXPECT_EQ(form->StatusPanel(0), "Can't open " + QString::fromUtf8(url));
+    EXPECT_EQ(server.connections("/live"), 1);
+
+    // The proxy checks the login: a wrong one is refused there, and the
+    // server sees nobody.
+    dialog->ProxyPort->setText(QStringLiteral("[listener:wrong]@127.0.0.1:%1").arg(proxy.Port()));
+    form->FavoriteButtonClick(1);
+    ASSERT_TRUE(WaitForOpen());
+    EXPECT_EQ(Playback().Channel, 0u);
     EXPECT_EQ(form->StatusPanel(0), "Can't open " + QString::fromUtf8(url));
     EXPECT_EQ(server.connections("/live"), 1);
 
@@ -396,8 +414,9 @@ TEST_F(ProxyDialog, StreamsFromTheMainWindowGoThroughTheProxyUntilItIsEmptied) {
     form->Model->SetRowCount(form->Stations.Count());
     form->SelectRow(0);
     form->sListView1DblClick();
-    ASSERT_NE(Channel, 0u) << form->StatusPanel(0).toStdString();
-    EXPECT_EQ(Bass.BASS_ChannelIsActive(Channel), DWORD(BASS_ACTIVE_PLAYING));
+    ASSERT_TRUE(WaitForOpen());
+    ASSERT_NE(Playback().Channel, 0u) << form->StatusPanel(0).toStdString();
+    EXPECT_EQ(Playback().Bass.BASS_ChannelIsActive(Playback().Channel), DWORD(BASS_ACTIVE_PLAYING));
     EXPECT_EQ(form->StatusPanel(0), "Local FM");
     EXPECT_EQ(server.connections("/live"), 2);
     const std::string direct = server.lastRequestHeaders("/live");

@@ -10,6 +10,9 @@ using quorane::test::ListAnswer;
 
 namespace {
 
+const QString NotAList = "The list server's answer is not a station list (no line names a "
+                         "stream address); your station list is unchanged.";
+
 const QByteArray ServerList =
     "Radio One\tNews\tNews\tUK\tEnglish\thttp://one.example/live\t\r\n"
     "Radio Two\t\tPop\tUK\tEnglish\thttp://two.example/live\t\r\n"
@@ -59,11 +62,11 @@ TEST_F(StationDownload, StoresAListWithoutCharsetByteForByteAndAUtf8ListAsText) 
     EXPECT_EQ(form->Model->Text(0, 1), QString::fromUtf8("Caf\u00e9 FM"));
 
     ListAnswer utf8 = Body("\xC3\x9C"
-                           "ber Radio\r\n");
+                           "ber Radio\t\t\t\t\thttp://ueber/\r\n");
     utf8.contentType = "text/plain; charset=utf-8";
     server.answer("/quorane/stations.txt", utf8);
     Download();
-    EXPECT_EQ(Lines(), QStringList{QString::fromUtf8("\u00dcber Radio")});
+    EXPECT_EQ(Lines(), QStringList{QString::fromUtf8("\u00dcber Radio\t\t\t\t\thttp://ueber/")});
     EXPECT_EQ(form->Model->RowCount(), 1);
     EXPECT_TRUE(ErrorTexts().isEmpty()) << ErrorTexts().join("|").toStdString();
 }
@@ -93,6 +96,10 @@ TEST_F(StationDownload, AFailedDownloadKeepsTheFileTheListAndTheViewAndSaysWhy) 
     garbage.garbage = true;
     ListAnswer silent;
     silent.silent = true;
+    // A captive portal's page, and a text without a stream address, with 200.
+    ListAnswer portal = Body("<html><body>Please log in to the hotel network</body></html>");
+    portal.contentType = "text/html";
+    ListAnswer names = Body("Just\tsome\ttext\r\nno\tstations\there\r\n");
     ListAnswer moved;
     moved.status = 302;
     moved.headers = {"Location: http://elsewhere.invalid/list.txt"};
@@ -104,6 +111,8 @@ TEST_F(StationDownload, AFailedDownloadKeepsTheFileTheListAndTheViewAndSaysWhy) 
         {garbage, "The server's answer is not valid HTTP."},
         {silent, "Read timed out."},
         {moved, "HTTP/1.1 302 Found."},
+        {portal, NotAList},
+        {names, NotAList},
     };
     const QByteArray before = TempAppFolder::Read(app.StationFile());
     const QStringList lines = Lines();

@@ -23,7 +23,10 @@ struct UpdateCheck : OnlineWindowFixture {
 } // namespace
 
 TEST_F(UpdateCheck, TheSameOrAnOlderVersionSaysSoInThePlainBox) {
-    for (const char *version : {"1.02", "1.02\r\n", " 1.020 ", "1.01", "0.99"}) {
+    // A version file saved by an editor that writes a UTF-8 mark is the same.
+    for (const char *version : {"1.02", "1.02\r\n", " 1.020 ", "1.01", "0.99",
+                                "\xEF\xBB\xBF"
+                                "1.02\r\n"}) {
         app.prompts.shown.clear();
         Serve(version);
         form->Update1->trigger();
@@ -52,6 +55,22 @@ TEST_F(UpdateCheck, ANewerVersionAsksAndOpensTheDownloadPageOnlyOnYes) {
     EXPECT_EQ(app.prompts.shown[0].title, "Quorane");
     EXPECT_EQ(app.prompts.shown[0].text, "There are newer version. Update now?");
     EXPECT_TRUE(app.prompts.openedUrls.isEmpty());
+
+    // Marked, and marked in a UTF-8 answer: still newer.
+    Serve("\xEF\xBB\xBF"
+          "1.03");
+    app.prompts.SetNextAnswer(false);
+    form->Update1->trigger();
+    EXPECT_EQ(app.prompts.shown.last().text, "There are newer version. Update now?");
+    ListAnswer utf8;
+    utf8.body = "\xEF\xBB\xBF"
+                "1.03\n";
+    utf8.contentType = "text/plain; charset=utf-8";
+    server.answer("/quorane/ver.txt", utf8);
+    app.prompts.SetNextAnswer(false);
+    form->Update1->trigger();
+    EXPECT_EQ(app.prompts.shown.last().text, "There are newer version. Update now?");
+    EXPECT_EQ(app.prompts.shown.size(), 3);
 
     Serve("1.1");
     app.prompts.SetNextAnswer(true);

@@ -1,12 +1,18 @@
-// The INI rules Quorane's settings and geometry files depend on.
+// The INI rules Quorane's settings and geometry files depend on, and what keeps
+// such a file whole: a file that could not be read is never written over, and a
+// batch of keys reaches the disk in one piece.
 #include "platform/IniFile.h"
 #include "common/FileSizeLimit.h"
 #include "platform/CodePage.h"
 #include "platform/QuoraneError.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -112,4 +118,84 @@ TEST_F(IniFixture, TextsPassThroughTheEightBitPage) {
     EXPECT_EQ(Read(), "[Favorites]\nFav1=http://caf\xE9/?\n");
     EXPECT_EQ(ini.ReadString("Favorites", "Fav1", ""), QString::fromUtf8("http://caf\u00e9/?"));
     CodePage::SetForTesting(QByteArray());
+}
+
+namespace {
+const QByteArray Stored = "[Main]\nVolume = 73\nSkinName=Snow\n[Favorites]\nFav1=http://a/\n";
+} // namespace
+
+TEST_F(IniFixture, AFileThatCannotBeReadReadsAsDefaultsAndIsNeverReplaced) {
+    // Files the reader has no right to read, as another user's are: one
+    // without any rights, and one it may write but not read. Root reads any
+    // file, so the checks run as "nobody" in a child.
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));
+    const QFileDevice::Permissions writeOnly =
+        QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    for (const QFileDevice::Permissions rights : {QFileDevice::Permissions(), writeOnly}) {
+        QFile::remove(path());
+        Write(Stored);
+        ASSERT_TRUE(QFile::setPermissions(path(), rights));
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            int code = 0;
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(10);
+            IniFile ini(path());
+            if (!ini.Unreadable())
+                code |= 1;
+            if (ini.ReadInteger("Main", "Volume", 50) != 50)
+                code |= 2;
+            try {
+                ini.WriteInteger("Main", "Volume", 20);
+                code |= 4;
+            } catch (const QuoraneError &) {
+            }
+            try {
+                ini.BeginBatch();
+                ini.WriteString("Main", "SkinName", "x");
+                ini.Commit();
+                code |= 8;
+            } catch (const QuoraneError &) {
+            }
+            _exit(code);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0)
+            << "rights " << int(rights)
+            << ": 1 readable, 2 not the default, 4/8 a write went through";
+        QFile::setPermissions(path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        EXPECT_EQ(Read(), Stored) << "rights " << int(rights);
+    }
+
+    // Something that is not a file in its place is left alone too.
+    QFile::remove(path());
+    ASSERT_TRUE(QDir().mkpath(path()));
+    IniFile folder(path());
+    EXPECT_TRUE(folder.Unreadable());
+    EXPECT_THROW(folder.WriteInteger("Main", "Volume", 1), QuoraneError);
+    EXPECT_TRUE(QFileInfo(path()).isDir());
+    // A missing file is simply not there yet: it can be written.
+    IniFile missing(dir.path() + "/new.ini");
+    EXPECT_FALSE(missing.Unreadable());
+    EXPECT_NO_THROW(missing.WriteInteger("Main", "Volume", 1));
+}
+
+TEST_F(IniFixture, ABatchReachesTheFileInOneWriteOnlyOnCommit) {
+    Write(Stored);
+    IniFile ini(path());
+    ini.BeginBatch();
+    ini.WriteInteger("Main", "Volume", 20);
+    ini.WriteString("Favorites", "Fav2", "http://b/");
+    ini.WriteString("New", "Key", "v");
+    EXPECT_EQ(Read(), Stored) << "nothing written before Commit";
+    EXPECT_EQ(ini.ReadInteger("Main", "Volume", 0), 20) << "reads see the batch";
+    ini.Commit();
+    EXPECT_EQ(Read(), QByteArray("[Main]\nVolume=20\nSkinName=Snow\n[Favorites]\nFav1=http://a/\n"
+                                 "Fav2=http://b/\n[New]\nKey=v\n"));
+    // After the commit every write goes to the file at once again.
+    ini.WriteInteger("Main", "Volume", 5);
+    EXPECT_TRUE(Read().contains("Volume=5\n"));
 }

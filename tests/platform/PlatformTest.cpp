@@ -55,16 +55,23 @@ TEST(PathResolverTest, FindsFoldersWithoutRegardToCase) {
 }
 
 TEST(AppPathsTest, FilesAreFoundFromTheExecutablePath) {
+    // A folder the user may write keeps the settings beside the program.
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    AppPaths::SetExecutableForTesting(folder.path() + "/Quorane");
+    EXPECT_EQ(AppPaths::ExecutableDir(), folder.path() + "/");
+    EXPECT_EQ(AppPaths::SettingsFile(), folder.path() + "/Quorane.ini");
+    AppPaths::SetExecutableForTesting(folder.path() + "/radio.player.bin");
+    EXPECT_EQ(AppPaths::SettingsFile(), folder.path() + "/radio.player.ini");
+    // One it cannot write (an installed copy) keeps them in the configuration folder.
     AppPaths::SetExecutableForTesting("/opt/q/Quorane");
     EXPECT_EQ(AppPaths::ExecutableDir(), "/opt/q/");
-    EXPECT_EQ(AppPaths::SettingsFile(), "/opt/q/Quorane.ini");
     qputenv("XDG_CONFIG_HOME", "/cfg");
+    EXPECT_EQ(AppPaths::SettingsFile(), "/cfg/quorane/Quorane.ini");
     EXPECT_EQ(AppPaths::GeometryFile(), "/cfg/Quorane.INI");
     qputenv("XDG_CONFIG_HOME", "relative/ignored");
     EXPECT_EQ(AppPaths::GeometryFile(), QDir::homePath() + "/.config/Quorane.INI");
     qunsetenv("XDG_CONFIG_HOME");
-    AppPaths::SetExecutableForTesting("/opt/q/radio.player.bin");
-    EXPECT_EQ(AppPaths::SettingsFile(), "/opt/q/radio.player.ini");
     AppPaths::SetExecutableForTesting(QString());
     // The real executable is this test program, wherever it was started from.
     EXPECT_TRUE(QFile::exists(AppPaths::ExecutablePath()));

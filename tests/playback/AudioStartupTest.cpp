@@ -22,11 +22,11 @@ protected:
     // An application folder whose plug-in folder is spelt "PlugIns" on disk,
     // holding the given engine and two of the seventeen add-ons. Returns the
     // folder with its trailing "/".
-    QString makeAppDir(const QString &name, const char *engine) {
+    QString makeAppDir(const QString &name, const char *engineFile) {
         const QString app = dir.filePath(name) + "/";
         EXPECT_TRUE(QDir().mkpath(app + "PlugIns"));
-        if (engine) {
-            EXPECT_TRUE(QFile::copy(engine, app + "PlugIns/libbass.so"));
+        if (engineFile) {
+            EXPECT_TRUE(QFile::copy(engineFile, app + "PlugIns/libbass.so"));
         }
         for (const char *addOn : {"libbassflac.so", "libbass_tags.so"}) {
             QFile f(app + "PlugIns/" + addOn);
@@ -52,7 +52,7 @@ bool allZero(const std::array<DWORD, 17> &h) {
 TEST_F(AudioStartup, RunsTheStartUpCallsInOrderAndTheShutdownFreesTwice) {
     const QString app = makeAppDir("app", FAKE_ENGINE_COMPLETE);
     int owner = 0;
-    const AudioStartResult r = StartAudio(app, &owner, handles);
+    const AudioStartResult r = StartAudio(engine, app, &owner, handles);
     ASSERT_EQ(r.outcome, AudioStartResult::Started) << r.reason.toStdString();
     EXPECT_EQ(r.version, 0x02040010u);
 
@@ -70,10 +70,10 @@ TEST_F(AudioStartup, RunsTheStartUpCallsInOrderAndTheShutdownFreesTwice) {
         EXPECT_EQ(handles[i] != 0, present) << kAddOns[int(i)].toStdString();
     }
 
-    StopAudio();
-    EXPECT_EQ(AudioLibHandle, nullptr);
+    StopAudio(engine);
+    EXPECT_EQ(engine.AudioLibHandle, nullptr);
     EXPECT_EQ(calls().mid(expected.size()), (QList<QByteArray>{"BASS_Free", "BASS_Free"}));
-    StopAudio(); // nothing loaded: nothing called
+    StopAudio(engine); // nothing loaded: nothing called
     EXPECT_EQ(calls().size(), expected.size() + 2);
 }
 
@@ -88,7 +88,7 @@ TEST_F(AudioStartup, OnlyVersionTwoPointFourPassesTheGate) {
                           Case{FAKE_ENGINE_COMPLETE, 0x02040010u, AudioStartResult::Started}}) {
         QFile::remove(logPath);
         const QString app = makeAppDir(QString::number(c.version, 16), c.engine);
-        const AudioStartResult r = StartAudio(app, nullptr, handles);
+        const AudioStartResult r = StartAudio(engine, app, nullptr, handles);
         EXPECT_EQ(r.outcome, c.outcome) << std::hex << c.version;
         EXPECT_EQ(r.version, c.version);
         if (c.outcome == AudioStartResult::WrongVersion) {
@@ -98,31 +98,31 @@ TEST_F(AudioStartup, OnlyVersionTwoPointFourPassesTheGate) {
         } else {
             EXPECT_EQ(calls().size(), 3 + 17);
         }
-        UnloadAudioLibrary();
+        engine.UnloadAudioLibrary();
     }
 }
 
 TEST_F(AudioStartup, AnAbsentOrIncompleteEngineIsReportedAndNeverCalled) {
     const QString empty = makeAppDir("empty", nullptr);
-    AudioStartResult r = StartAudio(empty, nullptr, handles);
+    AudioStartResult r = StartAudio(engine, empty, nullptr, handles);
     EXPECT_EQ(r.outcome, AudioStartResult::NotLoaded);
     EXPECT_TRUE(r.reason.contains("No such file")) << r.reason.toStdString();
     EXPECT_TRUE(allZero(handles));
 
     handles.fill(0xDEAD);
     const QString incomplete = makeAppDir("incomplete", FAKE_ENGINE_NOLAST);
-    r = StartAudio(incomplete, nullptr, handles);
+    r = StartAudio(engine, incomplete, nullptr, handles);
     EXPECT_EQ(r.outcome, AudioStartResult::NotLoaded);
     EXPECT_EQ(r.reason, "missing entry point BASS_FXReset");
     EXPECT_TRUE(allZero(handles));
-    EXPECT_EQ(AudioLibHandle, nullptr);
+    EXPECT_EQ(engine.AudioLibHandle, nullptr);
     EXPECT_EQ(calls(), QList<QByteArray>{});
 }
 
 TEST_F(AudioStartup, AddOnPathsReachTheEngineInTheAnsiCodePage) {
     ASSERT_TRUE(CodePage::SetForTesting("windows-1252"));
     const QString app = makeAppDir(QString::fromUtf8("R\xc3\xa4ume"), FAKE_ENGINE_COMPLETE);
-    const AudioStartResult r = StartAudio(app, nullptr, handles);
+    const AudioStartResult r = StartAudio(engine, app, nullptr, handles);
     CodePage::SetForTesting("");
     ASSERT_EQ(r.outcome, AudioStartResult::Started) << r.reason.toStdString();
     const QList<QByteArray> log = calls();
@@ -136,14 +136,14 @@ TEST_F(AudioStartup, AddOnPathsReachTheEngineInTheAnsiCodePage) {
 TEST_F(AudioStartup, TheRealEngineInTheApplicationFolderStartsAndStops) {
     if (!std::getenv("SDL_AUDIODRIVER"))
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-    const AudioStartResult r = StartAudio(QUORANE_APPDIR "/", nullptr, handles);
+    const AudioStartResult r = StartAudio(engine, QUORANE_APPDIR "/", nullptr, handles);
     ASSERT_EQ(r.outcome, AudioStartResult::Started) << r.reason.toStdString();
     EXPECT_EQ(r.version >> 16, 0x0204u);
     EXPECT_TRUE(allZero(handles)) << "the application folder has no add-ons";
-    StopAudio();
-    EXPECT_EQ(AudioLibHandle, nullptr);
+    StopAudio(engine);
+    EXPECT_EQ(engine.AudioLibHandle, nullptr);
 
     // And by the build's own path, as the loader tests load their stand-ins.
-    ASSERT_TRUE(LoadAudioLibrary(REAL_ENGINE)) << AudioLibraryError().toStdString();
-    EXPECT_EQ(Bass.BASS_GetVersion() >> 16, 0x0204u);
+    ASSERT_TRUE(engine.LoadAudioLibrary(REAL_ENGINE)) << engine.AudioLibraryError().toStdString();
+    EXPECT_EQ(engine.Bass.BASS_GetVersion() >> 16, 0x0204u);
 }

@@ -10,9 +10,9 @@
 namespace {
 
 // How many table entries are set.
-int filledEntries() {
+int filledEntries(const BassEntryPoints &table) {
     int n = 0;
-#define QUORANE_BASS_ENTRY(ret, name, params, fail, implemented) n += Bass.name != nullptr;
+#define QUORANE_BASS_ENTRY(ret, name, params, fail, implemented) n += table.name != nullptr;
 #include "bass_entrypoints.h"
 #undef QUORANE_BASS_ENTRY
     return n;
@@ -28,74 +28,78 @@ bool stillMapped(const char *path) {
 
 } // namespace
 
-using DynamicBass = EngineTest;
+using Loader = EngineTest;
 
-TEST_F(DynamicBass, CompleteLibraryFillsTheWholeTableAndASecondLoadChangesNothing) {
-    ASSERT_TRUE(LoadAudioLibrary(FAKE_ENGINE_COMPLETE)) << AudioLibraryError().toStdString();
-    EXPECT_NE(AudioLibHandle, nullptr);
-    EXPECT_EQ(filledEntries(), 97);
+TEST_F(Loader, CompleteLibraryFillsTheWholeTableAndASecondLoadChangesNothing) {
+    ASSERT_TRUE(engine.LoadAudioLibrary(FAKE_ENGINE_COMPLETE))
+        << engine.AudioLibraryError().toStdString();
+    EXPECT_NE(engine.AudioLibHandle, nullptr);
+    EXPECT_EQ(filledEntries(engine.Bass), 97);
     EXPECT_EQ(BassEntryPointCount, 97);
-    EXPECT_TRUE(AudioLibraryError().isEmpty());
-    EXPECT_EQ(Bass.BASS_GetVersion(), 0x02040010u);
-    EXPECT_EQ(Bass.BASS_GetVersion, reinterpret_cast<decltype(Bass.BASS_GetVersion)>(
-                                        dlsym(AudioLibHandle, "BASS_GetVersion")));
+    EXPECT_TRUE(engine.AudioLibraryError().isEmpty());
+    EXPECT_EQ(engine.Bass.BASS_GetVersion(), 0x02040010u);
+    EXPECT_EQ(engine.Bass.BASS_GetVersion, reinterpret_cast<decltype(engine.Bass.BASS_GetVersion)>(
+                                               dlsym(engine.AudioLibHandle, "BASS_GetVersion")));
 
-    void *const handle = AudioLibHandle;
-    const BassEntryPoints before = Bass;
-    EXPECT_TRUE(LoadAudioLibrary(FAKE_ENGINE_V203)) << "loaded already: true, nothing looked up";
-    EXPECT_EQ(AudioLibHandle, handle);
-    EXPECT_EQ(std::memcmp(&before, &Bass, sizeof Bass), 0);
-    EXPECT_EQ(Bass.BASS_GetVersion(), 0x02040010u);
+    void *const handle = engine.AudioLibHandle;
+    const BassEntryPoints before = engine.Bass;
+    EXPECT_TRUE(engine.LoadAudioLibrary(FAKE_ENGINE_V203))
+        << "loaded already: true, nothing looked up";
+    EXPECT_EQ(engine.AudioLibHandle, handle);
+    EXPECT_EQ(std::memcmp(&before, &engine.Bass, sizeof engine.Bass), 0);
+    EXPECT_EQ(engine.Bass.BASS_GetVersion(), 0x02040010u);
     EXPECT_FALSE(stillMapped(FAKE_ENGINE_V203));
 
-    UnloadAudioLibrary();
-    EXPECT_EQ(AudioLibHandle, nullptr);
-    EXPECT_EQ(filledEntries(), 0);
+    engine.UnloadAudioLibrary();
+    EXPECT_EQ(engine.AudioLibHandle, nullptr);
+    EXPECT_EQ(filledEntries(engine.Bass), 0);
     EXPECT_FALSE(stillMapped(FAKE_ENGINE_COMPLETE));
     EXPECT_EQ(calls(), (QList<QByteArray>{"BASS_GetVersion", "BASS_GetVersion", "BASS_Free"}));
 
     // Nothing loaded: unloading again calls nothing.
-    UnloadAudioLibrary();
-    EXPECT_EQ(AudioLibHandle, nullptr);
+    engine.UnloadAudioLibrary();
+    EXPECT_EQ(engine.AudioLibHandle, nullptr);
     EXPECT_EQ(calls().size(), 3);
 }
 
-TEST_F(DynamicBass, ALibraryMissingTheFirstOrTheLastEntryPointIsRefusedAndUnloaded) {
+TEST_F(Loader, ALibraryMissingTheFirstOrTheLastEntryPointIsRefusedAndUnloaded) {
     for (const auto &[path, name] : {std::pair{FAKE_ENGINE_NOFIRST, "BASS_SetConfig"},
                                      std::pair{FAKE_ENGINE_NOLAST, "BASS_FXReset"}}) {
-        EXPECT_FALSE(LoadAudioLibrary(path)) << name;
-        EXPECT_EQ(AudioLibHandle, nullptr);
-        EXPECT_EQ(filledEntries(), 0) << name;
-        EXPECT_EQ(AudioLibraryError(), QStringLiteral("missing entry point ") + name);
+        EXPECT_FALSE(engine.LoadAudioLibrary(path)) << name;
+        EXPECT_EQ(engine.AudioLibHandle, nullptr);
+        EXPECT_EQ(filledEntries(engine.Bass), 0) << name;
+        EXPECT_EQ(engine.AudioLibraryError(), QStringLiteral("missing entry point ") + name);
         EXPECT_FALSE(stillMapped(path)) << name;
     }
     // A refused library leaves nothing behind that would stop a good one.
-    EXPECT_TRUE(LoadAudioLibrary(FAKE_ENGINE_COMPLETE));
-    EXPECT_TRUE(AudioLibraryError().isEmpty());
+    EXPECT_TRUE(engine.LoadAudioLibrary(FAKE_ENGINE_COMPLETE));
+    EXPECT_TRUE(engine.AudioLibraryError().isEmpty());
     EXPECT_EQ(calls(), QList<QByteArray>{}) << "a refused library is never called";
 }
 
-TEST_F(DynamicBass, MissingAndDamagedFilesFailWithTheLoadersReason) {
+TEST_F(Loader, MissingAndDamagedFilesFailWithTheLoadersReason) {
     const QString missing = dir.filePath("Plugins/libbass.so");
-    EXPECT_FALSE(LoadAudioLibrary(missing));
-    EXPECT_EQ(AudioLibHandle, nullptr);
-    EXPECT_TRUE(AudioLibraryError().contains("No such file")) << AudioLibraryError().toStdString();
+    EXPECT_FALSE(engine.LoadAudioLibrary(missing));
+    EXPECT_EQ(engine.AudioLibHandle, nullptr);
+    EXPECT_TRUE(engine.AudioLibraryError().contains("No such file"))
+        << engine.AudioLibraryError().toStdString();
 
     QFile text(dir.filePath("libbass.so"));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("This is a text file, not a library.\n");
     text.close();
-    EXPECT_FALSE(LoadAudioLibrary(text.fileName()));
-    EXPECT_EQ(AudioLibHandle, nullptr);
-    EXPECT_FALSE(AudioLibraryError().isEmpty());
-    EXPECT_FALSE(AudioLibraryError().contains("No such file")) << AudioLibraryError().toStdString();
-    EXPECT_EQ(filledEntries(), 0);
+    EXPECT_FALSE(engine.LoadAudioLibrary(text.fileName()));
+    EXPECT_EQ(engine.AudioLibHandle, nullptr);
+    EXPECT_FALSE(engine.AudioLibraryError().isEmpty());
+    EXPECT_FALSE(engine.AudioLibraryError().contains("No such file"))
+        << engine.AudioLibraryError().toStdString();
+    EXPECT_EQ(filledEntries(engine.Bass), 0);
 }
 
-TEST_F(DynamicBass, AnEmptyPathFindsTheEngineOnTheLoadersSearchPath) {
+TEST_F(Loader, AnEmptyPathFindsTheEngineOnTheLoadersSearchPath) {
     // The test program's run path holds a stand-in under the engine's name.
-    ASSERT_TRUE(LoadAudioLibrary(QString())) << AudioLibraryError().toStdString();
-    EXPECT_EQ(Bass.BASS_GetVersion(), 0x0204ABCDu);
+    ASSERT_TRUE(engine.LoadAudioLibrary(QString())) << engine.AudioLibraryError().toStdString();
+    EXPECT_EQ(engine.Bass.BASS_GetVersion(), 0x0204ABCDu);
 }
 
 TEST(LibraryNames, WindowsNamesMapToSharedObjectNames) {

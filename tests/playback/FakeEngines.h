@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the loader tests: each test starts and ends with no engine
-// loaded, and reads the calls a stand-in engine logged (FakeEngine.cpp).
+// Shared by the loader tests: each test loads into a loader of its own, and
+// reads the calls a stand-in engine logged (FakeEngine.cpp).
 #include "playback/Dynamic_Bass.h"
 
 #include <QByteArray>
@@ -15,10 +15,9 @@ protected:
         ASSERT_TRUE(dir.isValid());
         logPath = dir.filePath("calls.log");
         qputenv("QUORANE_FAKE_ENGINE_LOG", QFile::encodeName(logPath));
-        ASSERT_EQ(AudioLibHandle, nullptr) << "a previous test left the engine loaded";
     }
     void TearDown() override {
-        UnloadAudioLibrary();
+        engine.UnloadAudioLibrary();
         qunsetenv("QUORANE_FAKE_ENGINE_LOG");
     }
 
@@ -33,6 +32,7 @@ protected:
         return lines;
     }
 
+    DynamicBass engine;
     QTemporaryDir dir;
     QString logPath;
 };

@@ -1,11 +1,11 @@
 // The program's life in one process: the three windows created in order,
 // the start-up reading the station file and the settings, and the shutdown
 // writing the settings, the station list and the three windows' geometry.
+#include "common/FileSizeLimit.h"
 #include "common/TempAppFolder.h"
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
 #include "platform/CodePage.h"
-#include "playback/Dynamic_Bass.h"
 #include "shell/Program.h"
 #include "shell/SkinManager.h"
 #include "shell/TForm1.h"
@@ -13,10 +13,20 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSlider>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 namespace {
+
+// True while the library file is loaded into the process.
+bool EngineMapped(const QByteArray &path) {
+    void *h = dlopen(path.constData(), RTLD_NOW | RTLD_NOLOAD);
+    if (h)
+        dlclose(h);
+    return h != nullptr;
+}
 
 QByteArray FirstRunSettings() {
     QByteArray s = "[Main]\nProxy=\nVolume=50\nSkinName=Winter2003 (internal)\n[Favorites]\n";
@@ -159,8 +169,9 @@ TEST_F(Lifecycle, FavouritesLoseOnlyWhatTheEightBitPageCannotHold) {
 
 TEST_F(Lifecycle, AnUnwritableSettingsFileStillSavesTheStations) {
     TempAppFolder::Write(app.StationFile(), "One\r\n");
-    // A folder in place of the settings file: every write to it fails.
-    QDir().mkpath(app.SettingsFile());
+    // A link to a folder that does not exist: the file reads as missing, and
+    // every write to it fails.
+    ASSERT_TRUE(QFile::link(app.App() + "gone/Quorane.ini", app.SettingsFile()));
     RunOnce([](Program &p) { p.Form1->Stations.Insert(0, "Zero"); });
     const auto errors = Errors();
     ASSERT_FALSE(errors.isEmpty());
@@ -186,11 +197,13 @@ TEST_F(Lifecycle, GeometryComesBackAndAMaximisedWindowKeepsItsLastNormalPosition
 
 TEST_F(Lifecycle, StartsTheRealEngineAndReleasesItAtShutdown) {
     TempAppFolder::Write(app.StationFile(), "");
-    RunOnce([](Program &) {
-        ASSERT_NE(AudioLibHandle, nullptr);
-        EXPECT_EQ(Bass.BASS_GetVersion() >> 16, 0x0204u);
+    const QByteArray engine = QFile::encodeName(app.EngineFile());
+    RunOnce([&](Program &p) {
+        ASSERT_NE(p.Form1->Playback.AudioLibHandle, nullptr);
+        EXPECT_EQ(p.Form1->Playback.Bass.BASS_GetVersion() >> 16, 0x0204u);
+        EXPECT_TRUE(EngineMapped(engine));
     });
-    EXPECT_EQ(AudioLibHandle, nullptr);
+    EXPECT_FALSE(EngineMapped(engine)) << "the engine stayed loaded after the shutdown";
     EXPECT_TRUE(Errors().isEmpty());
 }
 
@@ -202,7 +215,7 @@ TEST_F(Lifecycle, WithoutTheEngineOneBoxSaysSoAndTheSettingsSurvive) {
         "[Favorites]\nFav1=http://one/\n";
     TempAppFolder::Write(app.SettingsFile(), settings);
     RunOnce([](Program &p) {
-        EXPECT_EQ(AudioLibHandle, nullptr);
+        EXPECT_EQ(p.Form1->Playback.AudioLibHandle, nullptr);
         EXPECT_EQ(p.Form1->sTrackBar1->value(), 70);
     });
     const auto errors = Errors();
@@ -225,7 +238,6 @@ TEST_F(Lifecycle, AnEngineOfAnotherVersionEndsTheProgramWithoutWritingAnything) 
         EXPECT_FALSE(program.Form1->isVisible());
         program.Shutdown();
     }
-    UnloadAudioLibrary(); // the process would have ended here
     const auto shown = app.prompts.Messages();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].title, "Error");
@@ -237,4 +249,59 @@ TEST_F(Lifecycle, AnEngineOfAnotherVersionEndsTheProgramWithoutWritingAnything) 
                                                                  "A\nB"));
     EXPECT_EQ(TempAppFolder::Read(app.SettingsFile()), QByteArray("[Main]\nVolume=7\n"));
     EXPECT_FALSE(QFile::exists(app.GeometryFile()));
+}
+
+TEST_F(Lifecycle, ASettingsFileThatCannotBeReadIsReportedOnceAndNeverReplaced) {
+    // Something that is not a file where the settings file belongs; a file
+    // of another owner or without rights fails the same read (see the INI
+    // tests, which run that case as another user).
+    TempAppFolder::Write(app.StationFile(), "One\r\n");
+    ASSERT_TRUE(QDir().mkpath(app.SettingsFile()));
+    TempAppFolder::Write(app.SettingsFile() + "/inside", "kept");
+    RunOnce([](Program &p) {
+        EXPECT_EQ(p.Form1->sTrackBar1->value(), 50) << "the run uses the defaults";
+        p.Form1->sTrackBar1->setValue(80);
+        p.Form1->Stations.Insert(0, "Zero");
+    });
+    const auto errors = Errors();
+    ASSERT_EQ(errors.size(), 1) << "one box, at start-up";
+    EXPECT_TRUE(errors[0].text.startsWith("Cannot open file \"" + app.SettingsFile() + "\". "))
+        << errors[0].text.toStdString();
+    EXPECT_TRUE(QFileInfo(app.SettingsFile()).isDir());
+    EXPECT_EQ(TempAppFolder::Read(app.SettingsFile() + "/inside"), "kept");
+    EXPECT_EQ(TempAppFolder::Read(app.StationFile()), QByteArray("Zero\r\nOne\r\n"))
+        << "the station list is still saved";
+}
+
+TEST_F(Lifecycle, ASettingsWriteThatFailsHalfWayLeavesTheOldFile) {
+    TempAppFolder::Write(app.StationFile(), "");
+    QByteArray old = "[Main]\nProxy=\nVolume = 70\nSkinName = Snow\n[Favorites]\n";
+    for (int n = 1; n <= 14; ++n)
+        old += "Fav" + QByteArray::number(n) + " = http://" + QByteArray::number(n) + ".example/\n";
+    TempAppFolder::Write(app.SettingsFile(), old);
+    {
+        // Room for the proxy's write, which changes nothing, but not for all
+        // of the new settings.
+        FileSizeLimit limit(old.size() + 8);
+        RunOnce([](Program &p) {
+            p.Form1->sTrackBar1->setValue(90);
+            p.Form1->FavoriteUrls[13] =
+                "http://a-much-longer-address.example/" + QByteArray(200, 'x');
+        });
+    }
+    ASSERT_FALSE(Errors().isEmpty());
+    EXPECT_EQ(Errors().last().text, "Unable to write to " + app.SettingsFile() + ".");
+    EXPECT_EQ(TempAppFolder::Read(app.SettingsFile()), old);
+}
+
+TEST_F(Lifecycle, ADialogNotShownKeepsItsStoredPlace) {
+    TempAppFolder::Write(app.StationFile(), "");
+    TempAppFolder::Write(app.GeometryFile(), "[Proxy settings]\nTop=120\nLeft=340\n"
+                                             "[Add a new station]\nTop=15\nLeft=25\n"
+                                             "WindowState=0\n");
+    RunOnce([](Program &p) { p.Form3->move(600, 400); });
+    const QByteArray geometry = TempAppFolder::Read(app.GeometryFile());
+    EXPECT_TRUE(geometry.contains("[Proxy settings]\nTop=120\nLeft=340\n")) << geometry.constData();
+    EXPECT_TRUE(geometry.contains("[Add a new station]\nTop=15\nLeft=25\n"))
+        << geometry.constData();
 }

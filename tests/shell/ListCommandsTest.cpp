@@ -6,9 +6,12 @@
 #include "window/Dispatch.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QStringEncoder>
+#include <sys/stat.h>
 
 namespace {
 
@@ -119,6 +122,31 @@ TEST_F(ListCommands, LoadListOfAMissingFileReportsItAndLosesNothing) {
     EXPECT_EQ(Lines(), StartLines);
     EXPECT_EQ(form->Model->RowCount(), 4);
     EXPECT_EQ(form->CurrentStation(), 1);
+}
+
+TEST_F(ListCommands, LoadListOfAFifoADeviceOrAFolderReturnsAtOnceAndKeepsTheList) {
+    const QString fifo = app.App() + "Data/pipe.txt";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    Select({2});
+    for (const QString &name : {fifo, QString("/dev/zero"), app.App() + "Data"}) {
+        app.prompts.shown.clear();
+        app.prompts.SetNextFileName(name);
+        QElapsedTimer clock;
+        clock.start();
+        form->Loadlist1->trigger();
+        EXPECT_LT(clock.elapsed(), 5000) << name.toStdString();
+        const auto errors = Errors();
+        ASSERT_EQ(errors.size(), 1) << name.toStdString();
+        const QString start = "Cannot open file \"" + name + "\". ";
+        EXPECT_TRUE(errors[0].text.startsWith(start)) << errors[0].text.toStdString();
+        EXPECT_GT(errors[0].text.size(), start.size() + 5) << "with a reason";
+        EXPECT_EQ(Lines(), StartLines) << name.toStdString();
+        EXPECT_EQ(form->Model->RowCount(), 4);
+        EXPECT_EQ(form->CurrentStation(), 2);
+    }
+    // The window goes on answering: the search still finds and selects.
+    form->sEdit1->setText("Delta");
+    EXPECT_EQ(form->CurrentStation(), 3);
 }
 
 TEST_F(ListCommands, LoadListReadsUtf16AndEmptyFiles) {

@@ -9,6 +9,7 @@
 #include "shell/SkinManager.h"
 
 #include <QAction>
+#include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -126,7 +127,8 @@ TEST_F(MainWindow, MenusHoldTheirItemsAndShortcuts) {
     EXPECT_FALSE(form->Skins1->menuAction()->isVisible());
     EXPECT_TRUE(form->File1->menuAction()->isVisible());
 
-    EXPECT_EQ(Captions(form->File1), QStringList({"Proxy settings", "-", "Exit"}));
+    EXPECT_EQ(Captions(form->File1),
+              QStringList({"Available skins", "-", "Proxy settings", "-", "Exit"}));
     EXPECT_EQ(Captions(form->List1),
               QStringList({"Add a new station", "-", "Download list from server", "-",
                            "Play favorite", "-", "Load list", "Save list", "Clear list"}));
@@ -180,6 +182,25 @@ TEST_F(MainWindow, DigitsPlayTheirSlotEvenWhileTheSearchBoxHasTheFocus) {
     // A letter is no shortcut and is typed as usual.
     Key(Qt::Key_D);
     EXPECT_EQ(form->sEdit1->text(), "abcd");
+}
+
+TEST_F(MainWindow, KeypadDigitsAreCharactersNotFavouriteKeys) {
+    ShowActive();
+    QSignalSpy five(form->sButton[4], &QPushButton::clicked);
+    QSignalSpy ten(form->sButton[9], &QPushButton::clicked);
+    form->sEdit1->setFocus();
+    form->sEdit1->setText("s");
+    Key(Qt::Key_5, Qt::KeypadModifier);
+    Key(Qt::Key_0, Qt::KeypadModifier);
+    EXPECT_EQ(form->sEdit1->text(), "s50") << "typed into the search box";
+    // Not in the list either, where no control claims the key for itself.
+    form->sListView1->setFocus();
+    Key(Qt::Key_5, Qt::KeypadModifier);
+    EXPECT_EQ(five.count(), 0);
+    EXPECT_EQ(ten.count(), 0);
+    // The main keyboard's digit still plays its slot.
+    Key(Qt::Key_5);
+    EXPECT_EQ(five.count(), 1);
 }
 
 TEST_F(MainWindow, ShortcutsWinOverTheFocusedControl) {
@@ -257,10 +278,16 @@ TEST_F(MainWindow, ShellCommands) {
     form->Addanewstation2->trigger();
     EXPECT_EQ(add.count(), 1);
 
-    form->sSkinManager1->SetSkinName("nothing of that name");
+    // Snow brings the built-in skin back from another one, with skinning on.
+    QDir().mkpath(app.App() + "Skins");
+    TempAppFolder::Write(app.App() + "Skins/Other.asz", "QWidget { color: #123456; }");
+    form->sSkinManager1->SetSkinName("Other");
+    form->sSkinManager1->SetActive(false);
+    ASSERT_EQ(form->sSkinManager1->SkinName(), "Other");
     form->Snow1->trigger();
     EXPECT_EQ(form->sSkinManager1->SkinName(), "Winter2003 (internal)");
     EXPECT_TRUE(form->sSkinManager1->Active());
+    EXPECT_FALSE(qApp->styleSheet().contains("#123456"));
 
     ShowActive();
     form->Exit1->trigger();

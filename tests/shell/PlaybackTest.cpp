@@ -1,39 +1,19 @@
 // Playing from the real main window: a station picked in the list or a
 // favourite slot opens a real stream from a server on 127.0.0.1 through the
-// real engine, and the window shows the station, its bitrate and the titles
-// as they arrive.
-#include "MainWindowFixture.h"
-#include "fixtures/IcyServer.h"
-#include "playback/Dynamic_Bass.h"
-#include "playback/PlaybackState.h"
+// real engine, the sound reaches the output, and the window shows the
+// station, its bitrate and the titles as they arrive.
+#include "PlaybackFixture.h"
 #include "window/Dispatch.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
+#include <QPushButton>
 #include <QSlider>
-#include <functional>
-
-using quorane::test::IcyServer;
-using quorane::test::StreamMount;
 
 namespace {
 
-StreamMount Mp3Station() {
-    StreamMount m;
-    m.audioFile = quorane::test::fixtureAudio("tone440.mp3");
-    m.contentType = "audio/mpeg";
-    m.shoutcastStatus = true;
-    m.icyName = " Test FM";
-    m.icyBr = "128";
-    m.metaint = 8192;
-    m.titles = {"Artist - First", "Artist - Second"};
-    m.titleEveryMs = 400;
-    m.bytesPerSecond = 16000;
-    return m;
-}
-
-class Playback : public MainWindowFixture {
+class Playback : public PlaybackFixture {
 protected:
     QByteArray StationFile() const override {
         return "Local FM\tA test station\tTest\tHere\tEnglish\t" +
@@ -43,79 +23,87 @@ protected:
     }
     void SetUp() override {
         server.addStream("/live", Mp3Station());
-        MainWindowFixture::SetUp();
-        ASSERT_NE(AudioLibHandle, nullptr) << "the engine did not start";
+        PlaybackFixture::SetUp();
     }
-    void TearDown() override {
-        if (AudioLibHandle)
-            Bass.BASS_StreamFree(Channel);
-        Channel = 0;
-        MainWindowFixture::TearDown();
+    // Everything the window shows about what plays.
+    QStringList Texts() const {
+        return {form->StatusPanel(0), form->StatusPanel(1), form->StatusPanel(2),
+                form->StatusPanel(3), form->NowPlaying(),   form->windowTitle()};
     }
-    // Lets queued title notifications arrive until `done` or 10 s pass.
-    static bool WaitFor(const std::function<bool()> &done) {
-        for (int i = 0; i < 1000 && !done(); ++i)
-            QTest::qWait(10);
-        return done();
-    }
-
-    IcyServer server;
 };
 
 } // namespace
 
-TEST_F(Playback, PickingAStationShowsItsNameBitrateAndTheTitlesAsTheyCome) {
+TEST_F(Playback, PickingAStationPlaysItAndShowsItsNameBitrateAndTitles) {
     Select({0});
     form->sListView1DblClick();
-    EXPECT_NE(Channel, 0u);
-    EXPECT_EQ(CurrentUrl, QByteArray::fromStdString(server.url("/live")));
+    EXPECT_EQ(form->StatusPanel(0), "Connecting to Local FM...");
+    ASSERT_TRUE(WaitForOpen());
+    ASSERT_NE(Channel(), 0u);
+    EXPECT_EQ(form->Playback.CurrentUrl, QByteArray::fromStdString(server.url("/live")));
     EXPECT_EQ(form->StatusPanel(0), "Local FM");
     EXPECT_EQ(form->StatusPanel(1), "Bitrate: 128k");
     // The list's name replaces the header's, which the player still knows.
     EXPECT_EQ(form->NowPlaying(), "Local FM");
-    EXPECT_EQ(IcyName, " Test FM");
-    EXPECT_EQ(Bass.BASS_ChannelIsActive(Channel), DWORD(BASS_ACTIVE_PLAYING));
+    EXPECT_EQ(form->Playback.IcyName, " Test FM");
+    EXPECT_TRUE(Playing());
+    // The tone itself reaches the sound device.
+    ASSERT_TRUE(WaitFor([&] { return SoundingWindows(Output()) >= 10; }))
+        << "no sound at the output";
+    const std::vector<float> out = Output();
+    size_t first = 0;
+    while (Rms(out, first, Rate / 20) < 0.01)
+        first += Rate / 20;
+    EXPECT_NEAR(Pitch(out, first + Rate / 10, Rate / 5), 440.0, 15.0);
 
     ASSERT_TRUE(WaitFor([&] { return form->NowPlaying().startsWith("Artist - "); }))
         << form->NowPlaying().toStdString();
-    const QString first = form->NowPlaying();
-    EXPECT_EQ(form->windowTitle(), first);
-    EXPECT_EQ(ApplicationTitle(), first);
+    const QString first_title = form->NowPlaying();
+    EXPECT_EQ(form->windowTitle(), first_title);
+    EXPECT_EQ(ApplicationTitle(), first_title);
     EXPECT_TRUE(form->StatusPanel(2).startsWith("Metadata received: 0"));
     EXPECT_TRUE(form->StatusPanel(2).endsWith(" Mb"));
-    const qint64 counted = MetaBytes;
+    const qint64 counted = form->Playback.MetaBytes;
     EXPECT_GT(counted, 0);
     // The title changes on the server, and the window follows.
-    ASSERT_TRUE(WaitFor([&] { return form->NowPlaying() != first; }));
+    ASSERT_TRUE(WaitFor([&] { return form->NowPlaying() != first_title; }));
     EXPECT_TRUE(form->NowPlaying().startsWith("Artist - "));
-    EXPECT_GT(MetaBytes, counted);
+    EXPECT_GT(form->Playback.MetaBytes, counted);
 
     form->Stop1Click();
-    EXPECT_EQ(Bass.BASS_ChannelIsActive(Channel), DWORD(BASS_ACTIVE_STOPPED));
+    EXPECT_EQ(Active(Channel()), DWORD(BASS_ACTIVE_STOPPED));
     EXPECT_EQ(form->StatusPanel(0), "Local FM"); // Stop changes no text
 }
 
 TEST_F(Playback, AStationThatCannotBeOpenedLeavesNothingPlaying) {
     Select({0});
     form->sListView1DblClick();
-    ASSERT_NE(Channel, 0u);
-    const DWORD playing = Channel;
+    ASSERT_TRUE(WaitForOpen());
+    ASSERT_NE(Channel(), 0u);
+    const DWORD playing = Channel();
 
     Select({1});
     form->sListView1DblClick();
-    EXPECT_EQ(Channel, 0u);
-    EXPECT_EQ(Bass.BASS_ChannelIsActive(playing), DWORD(BASS_ACTIVE_STOPPED));
+    // The old stream goes at once, not when the new one is there.
+    EXPECT_EQ(Active(playing), DWORD(BASS_ACTIVE_STOPPED));
+    ASSERT_TRUE(WaitForOpen());
+    EXPECT_EQ(Channel(), 0u);
     // From the list, the station's name replaces "Can't open ...".
     EXPECT_EQ(form->StatusPanel(0), "Gone FM");
     EXPECT_EQ(form->NowPlaying(), "Gone FM");
-    // A free favourite slot opens the empty address and says so.
+    // A slot whose address no longer works says so.
+    form->FavoriteUrls[2] = QByteArray::fromStdString(server.url("/gone"));
     form->FavoriteButtonClick(3);
-    EXPECT_EQ(Channel, 0u);
-    EXPECT_EQ(form->StatusPanel(0), "Can't open ");
+    EXPECT_EQ(form->StatusPanel(0),
+              "Connecting to " + QString::fromStdString(server.url("/gone")) + "...");
+    ASSERT_TRUE(WaitForOpen());
+    EXPECT_EQ(Channel(), 0u);
+    EXPECT_EQ(form->StatusPanel(0), "Can't open " + QString::fromStdString(server.url("/gone")));
     // With nothing selected the play command does nothing at all.
     form->sListView1->clearSelection();
     form->SetStatusPanel(0, "unchanged");
     form->sListView1DblClick();
+    EXPECT_FALSE(form->Player->Connecting());
     EXPECT_EQ(form->StatusPanel(0), "unchanged");
 }
 
@@ -128,21 +116,63 @@ TEST_F(Playback, FavouritesKeepTheirAddressAndPlayByButtonAndKey) {
     form->sEdit1->setFocus();
     form->sEdit1->setText("Search...");
     Key(Qt::Key_5);
-    EXPECT_NE(Channel, 0u);
     EXPECT_EQ(form->sEdit1->text(), "Search...");
+    ASSERT_TRUE(WaitForOpen());
+    EXPECT_TRUE(Playing());
     EXPECT_EQ(form->StatusPanel(0), "Playing " + QString::fromStdString(server.url("/live")));
     EXPECT_EQ(form->StatusPanel(1), "Bitrate: 128k");
     // The header's name shows until the first title comes.
-    EXPECT_EQ(IcyName, " Test FM");
+    EXPECT_EQ(form->Playback.IcyName, " Test FM");
     EXPECT_TRUE(form->NowPlaying() == " Test FM" || form->NowPlaying().startsWith("Artist - "))
         << form->NowPlaying().toStdString();
+
+    // The desktop's media controls play the same address anew.
+    const DWORD before = Channel();
+    form->PlayCurrentUrl();
+    EXPECT_EQ(form->StatusPanel(0),
+              "Connecting to " + QString::fromStdString(server.url("/live")) + "...");
+    ASSERT_TRUE(WaitForOpen());
+    EXPECT_TRUE(Playing());
+    EXPECT_NE(Channel(), before);
+    EXPECT_EQ(server.connections("/live"), 2);
+}
+
+TEST_F(Playback, AnEmptySlotByKeyButtonOrMenuLeavesThePlayingStreamAndEveryText) {
+    // One title only, so nothing changes the window but the commands.
+    quorane::test::StreamMount steady = Mp3Station();
+    steady.titleEveryMs = 600000;
+    server.addStream("/steady", steady);
+    form->FavoriteUrls[0] = QByteArray::fromStdString(server.url("/steady"));
+    form->FavoriteButtonClick(1);
+    ASSERT_TRUE(WaitForOpen());
+    ASSERT_TRUE(Playing());
+    ShowActive();
+    form->sEdit1->setFocus();
+    const DWORD playing = Channel();
+    ASSERT_TRUE(form->FavoriteUrls[2].isEmpty());
+    ASSERT_TRUE(form->FavoriteUrls[13].isEmpty());
+    const auto unchanged = [&](const std::function<void()> &command, const char *how) {
+        const QStringList before = Texts();
+        const QString edit = form->sEdit1->text();
+        command();
+        EXPECT_EQ(Texts(), before) << how;
+        EXPECT_EQ(form->sEdit1->text(), edit) << how;
+        EXPECT_FALSE(form->Player->Connecting()) << how;
+        EXPECT_EQ(Channel(), playing) << how;
+        EXPECT_EQ(Active(playing), DWORD(BASS_ACTIVE_PLAYING)) << how;
+    };
+    unchanged([&] { Key(Qt::Key_3); }, "digit key");
+    unchanged([&] { Key(Qt::Key_4, Qt::AltModifier); }, "Alt+4");
+    unchanged([&] { form->sButton[2]->click(); }, "button");
+    unchanged([&] { form->PlaySlot[2]->trigger(); }, "menu");
+    EXPECT_EQ(server.connections("/steady"), 1);
 }
 
 TEST_F(Playback, TheSliderSetsTheOutputVolume) {
     form->sTrackBar1->setValue(30);
-    EXPECT_FLOAT_EQ(Bass.BASS_GetVolume(), 0.30f);
+    EXPECT_FLOAT_EQ(form->Playback.Bass.BASS_GetVolume(), 0.30f);
     form->Volume1001Click();
-    EXPECT_FLOAT_EQ(Bass.BASS_GetVolume(), 1.0f);
+    EXPECT_FLOAT_EQ(form->Playback.Bass.BASS_GetVolume(), 1.0f);
     form->Mute1Click();
-    EXPECT_FLOAT_EQ(Bass.BASS_GetVolume(), 0.0f);
+    EXPECT_FLOAT_EQ(form->Playback.Bass.BASS_GetVolume(), 0.0f);
 }

@@ -26,7 +26,7 @@ QFont DialogFont() {
 
 } // namespace
 
-TForm2::TForm2(QWidget *parent) : TFormINI(parent) {
+TForm2::TForm2(DynamicBass &engine, QWidget *parent) : TFormINI(parent), engine_(engine) {
     // A fixed single border with the close box only: nothing to minimise or
     // maximise on a dialog of one line.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -58,16 +58,19 @@ TForm2::TForm2(QWidget *parent) : TFormINI(parent) {
 void TForm2::FormCreate() {
     const IniFile settings(AppPaths::SettingsFile());
     ProxyPort->setText(settings.ReadString(MainSection, ProxyKey, QString()));
-    ApplyProxy(ProxyPort->text());
+    ApplyProxy(engine_, ProxyPort->text());
 }
 
 void TForm2::FormDestroy() {
     IniFile settings(AppPaths::SettingsFile());
+    // A file Quorane could not read stays as it is; the start-up said so.
+    if (settings.Unreadable())
+        return;
     settings.WriteString(MainSection, ProxyKey, ProxyPort->text());
 }
 
 void TForm2::ProxyPortChange() {
-    ApplyProxy(ProxyPort->text());
+    ApplyProxy(engine_, ProxyPort->text());
 }
 
 void TForm2::sButton1Click() {

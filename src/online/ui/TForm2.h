@@ -8,6 +8,7 @@
 // UI thread only.
 #include "window/TFormINI.h"
 
+class DynamicBass;
 class QGroupBox;
 class QKeyEvent;
 class QLineEdit;
@@ -16,7 +17,9 @@ class QPushButton;
 class TForm2 : public TFormINI {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget *parent = nullptr);
+    // `engine` is the main window's playback object, which outlives the
+    // dialog; the proxy text reaches the engine only through it.
+    explicit TForm2(DynamicBass &engine, QWidget *parent = nullptr);
 
     // Reads "Main"/"Proxy" into ProxyPort and hands it to the engine.
     void FormCreate();
@@ -39,4 +42,8 @@ protected:
     // Enter anywhere in the dialog presses "Ok", as a default button does;
     // Esc is left alone, since no button cancels.
     void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // The playback object's engine: where the proxy text goes.
+    DynamicBass &engine_;
 };

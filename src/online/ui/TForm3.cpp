@@ -110,14 +110,21 @@ void TForm3::sButton1Click() {
     if (!Stations || !Model)
         return;
     // The station file holds 8-bit text: the list keeps what the file will.
-    Stations->Insert(0, CodePage::AnsiRoundTrip(StationLine()));
-    // Every station has its row: the new one is row 0, the last one stays.
-    Model->SetRowCount(Stations->Count());
+    const QString line = CodePage::AnsiRoundTrip(StationLine());
+    const bool alreadyInserted = !unsentLine_.isNull() && line == unsentLine_ &&
+                                 Stations->Count() > 0 && Stations->Line(0) == line;
+    unsentLine_.clear();
+    if (!alreadyInserted) {
+        Stations->Insert(0, line);
+        // Every station has its row: the new one is row 0, the last one stays.
+        Model->SetRowCount(Stations->Count());
+    }
     if (sCheckBox1->isChecked()) {
         try {
             IdHTTP1.Post(ListServerAddress::Url(AddPath), FormFields());
         } catch (...) {
             IdHTTP1.Disconnect();
+            unsentLine_ = line;
             throw;
         }
         IdHTTP1.Disconnect();

@@ -57,4 +57,10 @@ public:
 protected:
     // Enter presses the focused button, else Add; Esc cancels.
     void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // The line the last Add inserted when its submission failed: an Add
+    // with the same texts while it still heads the list only tries the
+    // submission again, so the station is not in the list twice.
+    QString unsentLine_;
 };

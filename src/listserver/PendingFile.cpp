@@ -1,0 +1,42 @@
+#include "PendingFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace PendingFile {
+
+bool Append(const std::string &path, const std::string &line, std::string &reason) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    bool ok = false;
+    int rc;
+    while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
+    }
+    struct stat before {};
+    if (rc != 0 || ::fstat(fd, &before) != 0) {
+        reason = std::strerror(errno);
+    } else {
+        ssize_t n;
+        while ((n = ::write(fd, line.data(), line.size())) < 0 && errno == EINTR) {
+        }
+        if (n == ssize_t(line.size())) {
+            ok = true;
+        } else {
+            reason = n < 0 ? std::strerror(errno) : "the disk took only part of the line";
+            // Under the lock nobody else appended: cut back to where it was.
+            if (n > 0 && ::ftruncate(fd, before.st_size) != 0)
+                reason += "; cutting it back failed too";
+        }
+    }
+    ::close(fd); // also releases the lock
+    return ok;
+}
+
+} // namespace PendingFile

@@ -1,0 +1,42 @@
+#pragma once
+// StationReader: turns the bytes of a station file, fed in blocks as they
+// are read, into its lines, so that reading never holds the raw bytes, the
+// decoded text and the list at once: only the lines kept and one block.
+// The encoding is fixed before the first block (by the file's mark, see
+// StationFile). Lines end at CR LF, a lone CR or LF; a line end at the very
+// end adds no line; the text ends at its first NUL. One object per read; UI
+// thread (it runs inside a read of the station list).
+#include <QByteArrayView>
+#include <QStringDecoder>
+#include <QStringList>
+#include <memory>
+
+class StationReader {
+public:
+    enum class Encoding { Utf16LE, Utf16BE, Utf8, Windows1252, CodePage };
+
+    explicit StationReader(Encoding encoding);
+    ~StationReader();
+
+    // Decodes the block and takes the lines it completes.
+    void Feed(QByteArrayView bytes);
+    // True once a NUL ended the text: the rest of the file need not be read.
+    bool Ended() const { return ended_; }
+    // The lines, the unterminated last one included.
+    QStringList Finish();
+
+    // All of `bytes` decoded at once (a cut-off last character becomes
+    // U+FFFD).
+    static QString Decode(Encoding encoding, QByteArrayView bytes);
+
+private:
+    void Split(QStringView text);
+    Encoding encoding_;
+    // A stateful decoder for the multi-byte encodings, so a character cut
+    // by a block boundary is joined again; null for windows-1252.
+    std::unique_ptr<QStringDecoder> decoder_;
+    QStringList lines_;
+    QString pending_;        // the line begun but not yet ended
+    bool pendingCr_ = false; // the last block ended in CR: an LF next is its pair
+    bool ended_ = false;
+};

@@ -1,0 +1,321 @@
+// Live HLS stations from the fixture's live server on 127.0.0.1: segments made
+// by ffmpeg's HLS muxer at build time, published in real time in a sliding
+// window. What reaches the output is captured by SDL's disk driver.
+#include "DiskCapture.h"
+#include "EngineTestSupport.h"
+#include "HlsServer.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace quorane::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr size_t kWin = kRate / 20; // 50 ms windows
+
+DWORD open(const std::string &url) {
+    return BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+}
+
+HlsLive live(const std::string &kind, const std::string &type) {
+    HlsLive l;
+    l.segmentFiles = hlsSegments(kind);
+    l.contentType = type;
+    if (kind == "fmp4-aac") {
+        l.initFile = l.segmentFiles.front();
+        l.initFile.replace(l.initFile.rfind('/') + 1, std::string::npos, "init.mp4");
+    }
+    return l;
+}
+
+// The segments the client asked for, by sequence number, in order.
+std::vector<long> segmentRequests(const HlsServer &server, const std::string &dir) {
+    std::vector<long> out;
+    for (const std::string &p : server.requests())
+        if (p.rfind(dir + "/seg", 0) == 0)
+            out.push_back(std::strtol(p.c_str() + dir.size() + 4, nullptr, 10));
+    return out;
+}
+
+// Windows from the first sound to the last: how many carry the 440 Hz tone
+// and how many do not (a gap, a click of silence, another sound).
+struct ToneRun {
+    size_t toneWindows = 0;
+    size_t badWindows = 0;
+    size_t firstBad = 0; // index of the first bad window, in windows from the start
+};
+ToneRun toneRun(const std::vector<float> &s) {
+    ToneRun r;
+    size_t first = 0, last = s.size() / kWin;
+    while (first < last && rms(s, first * kWin, kWin) < 0.01)
+        ++first;
+    while (last > first && rms(s, (last - 1) * kWin, kWin) < 0.01)
+        --last;
+    // The window where the sound starts and the one where it stops are partial.
+    for (size_t w = first + 1; w + 1 < last; ++w) {
+        bool tone = rms(s, w * kWin, kWin) > 0.03 && toneShare(s, w * kWin, kWin, 440, kRate) > 0.6;
+        if (tone) {
+            ++r.toneWindows;
+        } else if (r.badWindows++ == 0) {
+            r.firstBad = w;
+        }
+    }
+    return r;
+}
+
+TEST(HlsLive, PlaysAMinuteWithoutAGapAndShowsItsTitles) {
+    HlsServer server;
+    HlsLive l = live("ts-aac", "video/mp2t");
+    // A song is five segments (10 s) long; #EXTINF carries the titles.
+    for (const char *song : {"Artist One - Song One", "Artist Two - Song Two"})
+        for (int i = 0; i < 5; ++i)
+            l.extinfTitles.push_back(song);
+    server.addLive("/live", l);
+    DiskOutput disk;
+    MetaRecorder meta;
+    {
+        EngineSession engine(-1, kRate);
+        ASSERT_TRUE(engine.ok());
+        DWORD ch = open(server.url("/live/index.m3u8"));
+        ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+        meta.attach(ch);
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        std::this_thread::sleep_for(61s);
+        EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
+        BASS_StreamFree(ch);
+    }
+    ToneRun run = toneRun(disk.left());
+    EXPECT_GT(run.toneWindows, 60u * 20 - 20) << "a minute of tone";
+    EXPECT_EQ(run.badWindows, 0u) << "first gap at " << run.firstBad * 0.05 << " s";
+
+    // Five or six song changes in a minute, alternating, none twice in a row.
+    std::vector<std::string> blocks = meta.blocks();
+    EXPECT_GE(blocks.size(), 5u);
+    for (size_t i = 1; i < blocks.size(); ++i)
+        EXPECT_NE(titleOf(blocks[i]), titleOf(blocks[i - 1])) << i;
+    for (const std::string &b : blocks)
+        EXPECT_TRUE(titleOf(b) == "Artist One - Song One" || titleOf(b) == "Artist Two - Song Two")
+            << b;
+    // The client kept to the live window: never a segment twice, none left out.
+    std::vector<long> segs = segmentRequests(server, "/live");
+    ASSERT_FALSE(segs.empty());
+    EXPECT_EQ(segs.front(), 2) << "three segments before the live edge (0..4)";
+    for (size_t i = 1; i < segs.size(); ++i)
+        EXPECT_EQ(segs[i], segs[i - 1] + 1);
+}
+
+// Every kind of segment plays, and its tone reaches the output.
+struct Form {
+    const char *kind;
+    const char *type;
+};
+void PrintTo(const Form &f, std::ostream *os) {
+    *os << f.kind;
+}
+class HlsForms : public ::testing::TestWithParam<Form> {};
+
+TEST_P(HlsForms, EachPlaysItsTone) {
+    HlsServer server;
+    server.addLive("/live", live(GetParam().kind, GetParam().type));
+    DiskOutput disk;
+    {
+        EngineSession engine(-1, kRate);
+        ASSERT_TRUE(engine.ok());
+        DWORD ch = open(server.url("/live/index.m3u8"));
+        ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        // The bitrate shows as for any station: here the segments' own
+        // (the fixtures' segments are encoded at 96 or 128 kbit/s).
+        std::vector<std::string> lines = tagLines(BASS_ChannelGetTags(ch, BASS_TAG_HTTP));
+        auto br = std::find_if(lines.begin(), lines.end(),
+                               [](const std::string &l) { return l.rfind("icy-br:", 0) == 0; });
+        ASSERT_NE(br, lines.end());
+        long kbps = std::strtol(br->c_str() + 7, nullptr, 10);
+        EXPECT_GE(kbps, 80);
+        EXPECT_LE(kbps, 160);
+        // The buffer reads as for any stream: the player's buffer wait works.
+        EXPECT_GT(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END), 0u);
+        EXPECT_GT(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD),
+                  BASS_StreamGetFilePosition(ch, BASS_FILEPOS_CURRENT));
+        std::this_thread::sleep_for(3s);
+        EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
+        BASS_StreamFree(ch);
+    }
+    std::vector<float> s = disk.left();
+    ToneRun run = toneRun(s);
+    EXPECT_GT(run.toneWindows, 40u);
+    EXPECT_EQ(run.badWindows, 0u) << "first gap at " << run.firstBad * 0.05 << " s";
+}
+
+INSTANTIATE_TEST_SUITE_P(Segments, HlsForms,
+                         ::testing::Values(Form{"ts-aac", "video/mp2t"},
+                                           Form{"fmp4-aac", "video/mp4"},
+                                           Form{"ts-mp3", "video/mp2t"}, Form{"adts", "audio/aac"}),
+                         [](const auto &info) {
+                             std::string n = info.param.kind;
+                             n.erase(std::remove(n.begin(), n.end(), '-'), n.end());
+                             return n;
+                         });
+
+TEST(HlsTitles, Id3SongsOfPackedAudioChangeOnSchedule) {
+    HlsServer server;
+    HlsLive l = live("adts", "audio/aac");
+    l.id3Songs = {{"Ärtist", "First"}, {"Band", "Second"}, {"Choir", "Third"}};
+    l.songSegments = 2; // a song every 4 s
+    server.addLive("/live", l);
+    EngineSession engine;
+    ASSERT_TRUE(engine.ok());
+    DWORD ch = open(server.url("/live/index.m3u8"));
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    struct Seen {
+        std::string title;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::vector<Seen> seen;
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    auto end = std::chrono::steady_clock::now() + 15s;
+    while (std::chrono::steady_clock::now() < end) {
+        const char *b = BASS_ChannelGetTags(ch, BASS_TAG_META);
+        std::string t = b ? titleOf(b) : "";
+        if (!t.empty() && (seen.empty() || seen.back().title != t))
+            seen.push_back({t, std::chrono::steady_clock::now()});
+        std::this_thread::sleep_for(20ms);
+    }
+    BASS_StreamFree(ch);
+    ASSERT_GE(seen.size(), 4u);
+    const std::vector<std::string> order = {"Ärtist - First", "Band - Second", "Choir - Third"};
+    auto pos = std::find(order.begin(), order.end(), seen[0].title);
+    ASSERT_NE(pos, order.end()) << seen[0].title;
+    size_t k = static_cast<size_t>(pos - order.begin());
+    for (size_t i = 0; i < seen.size(); ++i)
+        EXPECT_EQ(seen[i].title, order[(k + i) % order.size()]) << i;
+    // After the start-up burst the songs change every 4 s, as the server says.
+    for (size_t i = 3; i < seen.size(); ++i) {
+        double gap = std::chrono::duration<double>(seen[i].at - seen[i - 1].at).count();
+        EXPECT_NEAR(gap, 4.0, 1.0) << i;
+    }
+}
+
+TEST(HlsMaster, PicksTheAudioOnlyVariantClosestTo128k) {
+    HlsServer server;
+    for (const char *dir : {"/lo", "/vid", "/hi", "/top"})
+        server.addLive(dir, live("adts", "audio/aac"));
+    server.addFile("/master.m3u8", "application/vnd.apple.mpegurl",
+                   "#EXTM3U\n"
+                   "#EXT-X-STREAM-INF:BANDWIDTH=64000,CODECS=\"mp4a.40.5\"\nlo/index.m3u8\n"
+                   "#EXT-X-STREAM-INF:BANDWIDTH=130000,CODECS=\"avc1.42e00a,mp4a.40.2\"\n"
+                   "vid/index.m3u8\n"
+                   "#EXT-X-STREAM-INF:BANDWIDTH=160000,CODECS=\"mp4a.40.2\"\nhi/index.m3u8\n"
+                   "#EXT-X-STREAM-INF:BANDWIDTH=320000,CODECS=\"mp4a.40.2\"\n" +
+                       server.url("/top/index.m3u8") + "\n");
+    // Without CODECS every variant counts; the nearest is 140k.
+    server.addFile("/plain.m3u8", "audio/mpegurl",
+                   "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=96000\nlo/index.m3u8\n"
+                   "#EXT-X-STREAM-INF:BANDWIDTH=140000\nhi/index.m3u8\n"
+                   "#EXT-X-STREAM-INF:BANDWIDTH=256000\ntop/index.m3u8\n");
+    EngineSession engine;
+    ASSERT_TRUE(engine.ok());
+    auto playlistsAsked = [&] {
+        std::vector<std::string> out;
+        for (const std::string &p : server.requests())
+            if (p.find("/index.m3u8") != std::string::npos)
+                out.push_back(p.substr(0, p.find('/', 1)));
+        return out;
+    };
+    DWORD ch = open(server.url("/master.m3u8"));
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    std::vector<std::string> asked = playlistsAsked();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.front(), "/hi");
+    EXPECT_TRUE(std::all_of(asked.begin(), asked.end(), [](auto &p) { return p == "/hi"; }));
+    // The variant's bandwidth is the bitrate shown.
+    std::vector<std::string> lines = tagLines(BASS_ChannelGetTags(ch, BASS_TAG_HTTP));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "icy-br:160"), lines.end());
+    BASS_StreamFree(ch);
+
+    size_t before = playlistsAsked().size();
+    ch = open(server.url("/plain.m3u8"));
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    asked = playlistsAsked();
+    ASSERT_GT(asked.size(), before);
+    EXPECT_EQ(asked[before], "/hi");
+    BASS_StreamFree(ch);
+}
+
+TEST(HlsFailures, StalledPlaylistCountsAsDroppedAndComesBackAtTheLiveEdge) {
+    HlsServer server;
+    HlsLive l = live("ts-aac", "video/mp2t");
+    l.stallAfterSeconds = 3;
+    l.stallForSeconds = 12; // longer than the buffer: the sound stops meanwhile
+    server.addLive("/live", l);
+    server.addFile("/station.m3u8", "application/vnd.apple.mpegurl",
+                   "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=96000\nlive/index.m3u8\n");
+    auto stationAsked = [&] {
+        std::vector<std::string> r = server.requests();
+        return std::count(r.begin(), r.end(), "/station.m3u8");
+    };
+    EngineSession engine;
+    ASSERT_TRUE(engine.ok());
+    DWORD ch = open(server.url("/station.m3u8"));
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    EXPECT_TRUE(waitUntil([&] { return BASS_ChannelIsActive(ch) == BASS_ACTIVE_STALLED; }, 20s));
+    EXPECT_EQ(stationAsked(), 1);
+    EXPECT_TRUE(waitUntil([&] { return BASS_ChannelIsActive(ch) == BASS_ACTIVE_PLAYING; }, 20s));
+    // It came back the way a dropped station does: from its own address.
+    EXPECT_GE(stationAsked(), 2);
+    QWORD at = BASS_StreamGetFilePosition(ch, BASS_FILEPOS_CURRENT);
+    EXPECT_TRUE(waitUntil(
+        [&] { return BASS_StreamGetFilePosition(ch, BASS_FILEPOS_CURRENT) > at + 24000; }, 10s));
+    BASS_StreamFree(ch);
+    // Back at the live edge: the segments published during the stall, which
+    // have left the window, are not fetched one by one.
+    std::vector<long> segs = segmentRequests(server, "/live");
+    bool jumped = false;
+    for (size_t i = 1; i < segs.size(); ++i) {
+        EXPECT_GT(segs[i], segs[i - 1]);
+        jumped = jumped || segs[i] > segs[i - 1] + 2;
+    }
+    EXPECT_TRUE(jumped);
+}
+
+TEST(HlsFailures, MissingSegmentIsSkipped) {
+    HlsServer server;
+    HlsLive l = live("adts", "audio/aac");
+    l.missing = {4};
+    server.addLive("/live", l);
+    EngineSession engine;
+    ASSERT_TRUE(engine.ok());
+    DWORD ch = open(server.url("/live/index.m3u8"));
+    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            std::vector<long> segs = segmentRequests(server, "/live");
+            return std::find(segs.begin(), segs.end(), 6) != segs.end();
+        },
+        15s));
+    std::vector<long> segs = segmentRequests(server, "/live");
+    EXPECT_EQ(std::count(segs.begin(), segs.end(), 4), 1) << "asked once, then skipped";
+    EXPECT_NE(std::find(segs.begin(), segs.end(), 5), segs.end());
+    EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
+    BASS_StreamFree(ch);
+}
+
+TEST(HlsFailures, EncryptedSegmentsAreRefused) {
+    HlsServer server;
+    HlsLive l = live("ts-aac", "video/mp2t");
+    l.encrypted = true;
+    server.addLive("/live", l);
+    EngineSession engine;
+    ASSERT_TRUE(engine.ok());
+    EXPECT_EQ(open(server.url("/live/index.m3u8")), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ENCRYPTED);
+    EXPECT_TRUE(segmentRequests(server, "/live").empty());
+}
+
+} // namespace
