@@ -10,10 +10,12 @@ BUILD_PKGS=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
 TEST_PKGS=(xvfb xauth xdotool imagemagick ffmpeg curl icecast2 trayer tinyproxy
   dbus dbus-x11 fonts-dejavu-core desktop-file-utils libglib2.0-bin dpkg-dev)
 BENCH_PKGS=(mpv)
+# The checks of the test command: fuzzing, sanitizer runtimes, formatting.
+CHECK_PKGS=(clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-format-14)
 
 want=("${BUILD_PKGS[@]}")
 case "${1:-build}" in
-  test) want+=("${TEST_PKGS[@]}" "${BENCH_PKGS[@]}") ;;
+  test) want+=("${TEST_PKGS[@]}" "${BENCH_PKGS[@]}" "${CHECK_PKGS[@]}") ;;
   build) ;;
   *) echo "usage: $0 [build|test]" >&2; exit 2 ;;
 esac

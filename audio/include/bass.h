@@ -51,7 +51,8 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
 #define BASS_ERROR_NONET 32    /* network failure (refused, reset, name lookup) */
 #define BASS_ERROR_ENDED 45    /* the stream ended before its first audio */
 /* Quorane's own codes, above the range of the common ones. */
-#define BASS_ERROR_TLS 1001       /* TLS failed: certificate refused (unknown authority, expired,
+#define BASS_ERROR_TLS                                                                             \
+    1001                          /* TLS failed: certificate refused (unknown authority, expired,  \
                                      wrong host name) or no TLS handshake with the server */
 #define BASS_ERROR_ENCRYPTED 1002 /* an HLS stream whose segments are encrypted (AES-128) */
 #define BASS_ERROR_UNKNOWN -1
@@ -79,9 +80,9 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
 #define BASS_FILEPOS_END 2      /* download buffer size (or Content-Length) */
 
 /* BASS_ChannelGetTags kinds. */
-#define BASS_TAG_HTTP 3 /* header lines of an HTTP/1.x answer, each NUL-ended, list ends with ""   \
-                         */
-#define BASS_TAG_ICY 4  /* header lines of an "ICY 200 OK" answer, same form */
+/* header lines of an HTTP/1.x answer, each NUL-ended, list ends with "" */
+#define BASS_TAG_HTTP 3
+#define BASS_TAG_ICY 4 /* header lines of an "ICY 200 OK" answer, same form */
 /* The metadata block last announced to BASS_SYNC_META ("StreamTitle='...';...",
  * NUL-ended), null before the first announcement. Inside a BASS_SYNC_META
  * callback it is the block being announced; the pointer stays valid until a

@@ -8,7 +8,10 @@
  * in which the loader looks the names up.
  *
  * This file has no include guard on purpose: it is expanded several times.
+ * One entry a line keeps the table easy to read and compare, so the
+ * formatter leaves it alone.
  */
+/* clang-format off */
 #ifndef QUORANE_BASS_ENTRY
 #error "define QUORANE_BASS_ENTRY(ret, name, params, fail, implemented) before including bass_entrypoints.h"
 #endif
@@ -110,3 +113,4 @@ QUORANE_BASS_ENTRY(BOOL, BASS_ChannelRemoveFX, (DWORD handle, DWORD fx), 0, 0)
 QUORANE_BASS_ENTRY(BOOL, BASS_FXSetParameters, (DWORD handle, const void *params), 0, 0)
 QUORANE_BASS_ENTRY(BOOL, BASS_FXGetParameters, (DWORD handle, void *params), 0, 0)
 QUORANE_BASS_ENTRY(BOOL, BASS_FXReset, (DWORD handle), 0, 0)
+/* clang-format on */

@@ -2,8 +2,8 @@
 
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
-#include "window/Dispatch.h"
 #include "shell/TForm1.h"
+#include "window/Dispatch.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -16,7 +16,8 @@ Program::Program() {
     Form3 = new TForm3;
     Form1->Form2 = Form2;
     Form1->Form3 = Form3;
-    Form3->Form1 = Form1;
+    Form3->Stations = &Form1->Stations;
+    Form3->Model = Form1->Model;
 }
 
 Program::~Program() {

@@ -11,11 +11,11 @@
 #include "platform/PathResolver.h"
 #include "platform/Prompts.h"
 #include "platform/QuoraneError.h"
-#include "window/Dispatch.h"
 #include "shell/TForm1.h"
 #include "stations/StationFile.h"
 #include "stations/StationLine.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QFile>
 
@@ -71,7 +71,8 @@ void TForm1::Downloadlistfromserver1Click() {
         return;
     if (!Form3)
         return;
-    const QString writeName = ResolvePath(AppPaths::DataDir() + QStringLiteral("data/stations.txt"));
+    const QString writeName =
+        ResolvePath(AppPaths::DataDir() + QStringLiteral("data/stations.txt"));
     CheckCanCreate(writeName);
     // Nothing is written unless the whole list came: a failed or broken
     // answer ends here with its message, and the user's file, list and view

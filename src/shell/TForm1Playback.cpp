@@ -2,10 +2,10 @@
 // volume slider and its two shortcuts, and the favourite slots.
 #include "platform/CodePage.h"
 #include "playback/StreamPlayer.h"
-#include "window/Dispatch.h"
 #include "shell/TForm1.h"
 #include "stations/StationLine.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QAction>
 #include <QLabel>

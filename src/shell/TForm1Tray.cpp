@@ -1,9 +1,9 @@
 // The main window's notification-area icon: creating it, bringing the window
 // back from it, and hiding the window there when the program is minimised.
 // The tray menu's Stop and Exit are in TForm1Playback.cpp and TForm1.cpp.
-#include "window/Dispatch.h"
 #include "shell/TForm1.h"
 #include "shell/TrayIcon.h"
+#include "window/Dispatch.h"
 
 void TForm1::CreateTrayIcon() {
     TrayIcon1 = new TrayIcon(PopupMenu1, this);

@@ -1,6 +1,7 @@
 #include "shell/TrayIcon.h"
 
 #include "shell/QuoraneIcon.h"
+#include "window/Dispatch.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,14 +44,14 @@ TrayIcon::TrayIcon(QMenu *popupMenu, QObject *parent) : QObject(parent), popupMe
     statusNotifier_ = StatusNotifierHost();
     if (statusNotifier_ && popupMenu_)
         icon_->setContextMenu(popupMenu_);
-    connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::Activated);
+    Connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::Activated);
     qApp->installEventFilter(this);
 
     clickTimer_.setSingleShot(true);
     // A coarse timer may fire up to 5 % early: a click must wait the whole
     // double-click time.
     clickTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&clickTimer_, &QTimer::timeout, this, &TrayIcon::ClickTimerFired);
+    Connect(&clickTimer_, &QTimer::timeout, this, &TrayIcon::ClickTimerFired);
 
     // Shown only where a notification area is, so that Qt does not look for
     // one that is not there; CheckNotificationArea shows it when one comes.
@@ -58,7 +59,7 @@ TrayIcon::TrayIcon(QMenu *popupMenu, QObject *parent) : QObject(parent), popupMe
     if (areaWasAvailable_)
         icon_->show();
     areaTimer_.setInterval(AreaCheckInterval);
-    connect(&areaTimer_, &QTimer::timeout, this, &TrayIcon::CheckNotificationArea);
+    Connect(&areaTimer_, &QTimer::timeout, this, &TrayIcon::CheckNotificationArea);
     areaTimer_.start();
 }
 

@@ -5,8 +5,11 @@
 // the program carry on. UI thread only.
 #include "platform/QuoraneError.h"
 
+#include <QObject>
 #include <QString>
 #include <exception>
+#include <functional>
+#include <type_traits>
 #include <utility>
 
 // The application title: the error boxes' title, replaced by the stream title
@@ -17,6 +20,10 @@ void SetApplicationTitle(const QString &title);
 // Shows `message` in the error box.
 void ShowErrorBox(const QString &message);
 
+// The error box's text for a failure that is not one of ours (nothing
+// the program raised on purpose, e.g. an exception of a library).
+inline constexpr char UnknownErrorText[] = "An unknown error occurred";
+
 template <class F> void Dispatch(F &&handler) {
     try {
         std::forward<F>(handler)();
@@ -24,5 +31,32 @@ template <class F> void Dispatch(F &&handler) {
         ShowErrorBox(e.message());
     } catch (const std::exception &e) {
         ShowErrorBox(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowErrorBox(QString::fromLatin1(UnknownErrorText));
     }
+}
+
+// The one way a signal reaches an event handler: connects `signal` of
+// `sender` to `handler` (a member function of `receiver`, or any callable)
+// in `receiver`'s context, and runs every call through Dispatch, so a failure
+// ends in the error box and never escapes into Qt's event loop. A handler may
+// take the signal's arguments or none of them.
+template <class Sender, class Signal, class Receiver, class Handler>
+QMetaObject::Connection Connect(Sender *sender, Signal signal, Receiver *receiver,
+                                Handler handler) {
+    return QObject::connect(
+        sender, signal, receiver, [receiver, handler = std::move(handler)](auto &&...args) {
+            Dispatch([&] {
+                if constexpr (std::is_member_function_pointer_v<Handler>) {
+                    if constexpr (std::is_invocable_v<Handler, Receiver *, decltype(args)...>)
+                        std::invoke(handler, receiver, std::forward<decltype(args)>(args)...);
+                    else
+                        std::invoke(handler, receiver);
+                } else if constexpr (std::is_invocable_v<const Handler &, decltype(args)...>) {
+                    handler(std::forward<decltype(args)>(args)...);
+                } else {
+                    handler();
+                }
+            });
+        });
 }

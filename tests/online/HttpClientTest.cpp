@@ -32,7 +32,6 @@ int ClosedPort() {
     return ntohs(addr.sin_port);
 }
 
-
 struct HttpClient : ::testing::Test {
     ListServer server;
     TIdHTTP http;

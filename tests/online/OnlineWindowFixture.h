@@ -15,7 +15,8 @@ protected:
     void SetUp() override {
         MainWindowFixture::SetUp();
         dialog = std::make_unique<TForm3>();
-        dialog->Form1 = form.get();
+        dialog->Stations = &form->Stations;
+        dialog->Model = form->Model;
         form->Form3 = dialog.get();
         ListServerAddress::SetForTesting(QStringLiteral("127.0.0.1"), server.port());
     }

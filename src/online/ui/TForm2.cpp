@@ -47,13 +47,12 @@ TForm2::TForm2(DynamicBass &engine, QWidget *parent) : TFormINI(parent), engine_
 
     setTabOrder(ProxyPort, sButton1);
 
-    connect(sButton1, &QPushButton::clicked, this, [this] { Dispatch([&] { sButton1Click(); }); });
+    Connect(sButton1, &QPushButton::clicked, this, [this] { sButton1Click(); });
 
     Dispatch([&] { FormCreate(); });
     // Connected only now: the creation hands the stored text over itself.
     // From here on every change, typed, pasted or deleted, is applied.
-    connect(ProxyPort, &QLineEdit::textChanged, this,
-            [this] { Dispatch([&] { ProxyPortChange(); }); });
+    Connect(ProxyPort, &QLineEdit::textChanged, this, [this] { ProxyPortChange(); });
 }
 
 void TForm2::FormCreate() {

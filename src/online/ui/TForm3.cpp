@@ -2,9 +2,9 @@
 
 #include "online/ListServerAddress.h"
 #include "platform/CodePage.h"
-#include "window/Dispatch.h"
-#include "shell/TForm1.h"
+#include "stations/StationList.h"
 #include "stations/StationListModel.h"
+#include "window/Dispatch.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -90,8 +90,8 @@ TForm3::TForm3(QWidget *parent) : TFormINI(parent) {
     for (QWidget *w : order)
         w->setFocusPolicy(Qt::StrongFocus);
 
-    connect(sButton1, &QPushButton::clicked, this, [this] { Dispatch([&] { sButton1Click(); }); });
-    connect(sButton2, &QPushButton::clicked, this, [this] { Dispatch([&] { sButton2Click(); }); });
+    Connect(sButton1, &QPushButton::clicked, this, [this] { sButton1Click(); });
+    Connect(sButton2, &QPushButton::clicked, this, [this] { sButton2Click(); });
 }
 
 QString TForm3::StationLine() const {
@@ -107,17 +107,17 @@ QStringList TForm3::FormFields() const {
 }
 
 void TForm3::sButton1Click() {
-    if (!Form1)
+    if (!Stations || !Model)
         return;
     // The station file holds 8-bit text: the list keeps what the file will.
     const QString line = CodePage::AnsiRoundTrip(StationLine());
     const bool alreadyInserted = !unsentLine_.isNull() && line == unsentLine_ &&
-                                 Form1->Stations.Count() > 0 && Form1->Stations.Line(0) == line;
+                                 Stations->Count() > 0 && Stations->Line(0) == line;
     unsentLine_.clear();
     if (!alreadyInserted) {
-        Form1->Stations.Insert(0, line);
+        Stations->Insert(0, line);
         // Every station has its row: the new one is row 0, the last one stays.
-        Form1->Model->SetRowCount(Form1->Stations.Count());
+        Model->SetRowCount(Stations->Count());
     }
     if (sCheckBox1->isChecked()) {
         try {

@@ -14,7 +14,8 @@ class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TForm1;
+class StationList;
+class StationListModel;
 
 class TForm3 : public TFormINI {
     Q_OBJECT
@@ -32,9 +33,11 @@ public:
     // The form that Add submits.
     QStringList FormFields() const;
 
-    // The main window whose list Add changes; set by the program after both
-    // windows exist.
-    TForm1 *Form1 = nullptr;
+    // The main window's list and its view model, which Add changes; set by
+    // the program after both windows exist. The dialog knows the list, not
+    // the window that shows it.
+    StationList *Stations = nullptr;
+    StationListModel *Model = nullptr;
     // The list-server client.
     TIdHTTP IdHTTP1;
 
