@@ -31,7 +31,8 @@ struct AgainstListServer : MainWindowFixture {
         TempAppFolder::Write(app.SettingsFile(), "[Main]\r\nListServer=" + Base() + "\r\n");
         MainWindowFixture::SetUp();
         dialog = std::make_unique<TForm3>();
-        dialog->Form1 = form.get();
+        dialog->Stations = &form->Stations;
+        dialog->Model = form->Model;
         form->Form3 = dialog.get();
     }
     void TearDown() override {
