@@ -192,6 +192,10 @@ std::shared_ptr<Stream> Stream::finishOpen(std::shared_ptr<Stream> stream,
             QLOG_INFO("no audio from %s within %u ms of the answer: open aborted", url.c_str(),
                       kFirstAudioTimeoutMs);
         conn->stop();
+        // The connection reports to the stream's timeline until it is gone:
+        // it must go before the stream, whatever order the caller's
+        // arguments are destroyed in.
+        conn.reset();
         return nullptr;
     }
     stream->url_ = url;
