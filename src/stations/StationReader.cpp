@@ -32,8 +32,7 @@ std::unique_ptr<QStringDecoder> DecoderFor(StationReader::Encoding encoding) {
 
 } // namespace
 
-StationReader::StationReader(Encoding encoding)
-    : encoding_(encoding), decoder_(DecoderFor(encoding)) {}
+StationReader::StationReader(Encoding encoding) : decoder_(DecoderFor(encoding)) {}
 
 StationReader::~StationReader() = default;
 

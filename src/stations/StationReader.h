@@ -31,7 +31,6 @@ public:
 
 private:
     void Split(QStringView text);
-    Encoding encoding_;
     // A stateful decoder for the multi-byte encodings, so a character cut
     // by a block boundary is joined again; null for windows-1252.
     std::unique_ptr<QStringDecoder> decoder_;
