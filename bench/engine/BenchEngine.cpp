@@ -13,6 +13,7 @@
 // that stream is measured instead (a live HLS server on 127.0.0.1, say).
 // Both players run as child processes measured the same way from /proc;
 // the engine's child is this program started with --play URL.
+#include "BenchIcecast.h"
 #include "ChildProcess.h"
 #include "bass.h"
 
@@ -105,25 +106,6 @@ int soundWithEngine(const char *url) {
     }
     std::printf("FIRST_SOUND_MS=%.1f OPEN_AND_WAIT_MS=%.1f\n", heard, waited);
     return 0;
-}
-
-// Icecast's own time to first byte for a listener (curl), in ms, or -1.
-double curlFirstByte(const std::string &url) {
-    std::string cmd = "curl -s -o /dev/null --max-time 2 -w '%{time_starttransfer}' '" + url + "'";
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p)
-        return -1;
-    char out[64] = {0};
-    size_t n = std::fread(out, 1, sizeof out - 1, p);
-    pclose(p);
-    return n > 0 ? std::atof(out) * 1000 : -1;
-}
-
-double median(std::vector<double> runs) {
-    if (runs.empty())
-        return -1;
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
 }
 
 struct Figures {
@@ -224,31 +206,13 @@ int main(int argc, char **argv) {
 
     // A URL after the seconds: that stream (a live HLS server on 127.0.0.1,
     // say) instead of the Icecast the bench starts.
-    std::unique_ptr<ChildProcess> icecast;
-    std::string url = argc >= 3 ? argv[2] : "", line;
+    BenchIcecast icecast;
+    std::string url = argc >= 3 ? argv[2] : "";
     if (url.empty()) {
-        int lifetime = 2 * seconds + 120;
-        icecast = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"bash", QUORANE_ICECAST_SCRIPT, "--seconds",
-                                     std::to_string(lifetime), "--mount", "/x.mp3", "--name",
-                                     "Quorane Bench", "--frequency", "1000"},
-            std::vector<std::string>{});
-        while (icecast->readLine(line, Clock::now() + 30s)) {
-            if (line.rfind("URL=", 0) == 0)
-                url = line.substr(4);
-            if (line.rfind("ERROR=", 0) == 0) {
-                std::fprintf(stderr, "icecast: %s\n", line.c_str());
-                return line.find("not installed") != std::string::npos ? 77 : 1;
-            }
-            if (line == "READY=1")
-                break;
-        }
-        if (url.empty()) {
-            std::fprintf(stderr, "icecast did not start\n");
-            return 1;
-        }
-        // Let Icecast collect a full burst, as a station that has been on air.
-        std::this_thread::sleep_for(5s);
+        icecast = startBenchIcecast(2 * seconds + 120);
+        if (icecast.failure)
+            return icecast.failure;
+        url = icecast.url;
     }
     std::printf("stream %s, %d s of playing per player\n", url.c_str(), seconds);
     std::fflush(stdout);
