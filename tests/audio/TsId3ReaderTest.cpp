@@ -50,6 +50,17 @@ TEST(TsId3Reader, FindsTheTagWhereItLiesInTheSegment) {
     EXPECT_LT(titles[0].offset, titles[1].offset);
 }
 
+// The last segment of a recording is shorter than the time asked for: its
+// tag goes in front of its last audio packet, and is found there.
+TEST(TsId3Reader, AShortSegmentStillCarriesItsTag) {
+    std::string last = fileBytes(hlsSegments("ts-aac").back());
+    ASSERT_LT(last.size(), 188u * 20) << "the recording ends with a short segment";
+    std::string ts = TsId3Writer::insert(last, id3Tag("A", "End"), 1.0);
+    std::vector<TsId3Reader::Title> titles = read(ts);
+    ASSERT_EQ(titles.size(), 1u);
+    EXPECT_EQ(titles[0].block, "StreamTitle='A - End';");
+}
+
 TEST(TsId3Reader, OnlyTheStreamThePmtListsAsMetadataCounts) {
     std::string ts = TsId3Writer::insert(firstSegment(), id3Tag("A", "T"), 0.5);
     ASSERT_EQ(read(ts).size(), 1u);
