@@ -1,7 +1,9 @@
 // bench_engine: plays one live 128 kbit/s MP3 stream from a real Icecast on
 // 127.0.0.1 with Quorane's engine and with mpv, and prints the engine's
 // figures as ratios of mpv's: CPU time over 30 s of playing, peak memory
-// (VmHWM), and the time from the play command to the first sound: for the
+// (VmHWM; and at the end of playing PSS, which shares the pages of the
+// libraries both load among the processes that map them, and the pages
+// private to the process), and the time from the play command to the first sound: for the
 // engine, BASS_StreamCreateURL, the player's buffer wait (more than three
 // quarters of the download buffer, at most 5 s) and BASS_ChannelPlay, until
 // the first non-silent sample reaches the output (SDL's disk driver, which
@@ -112,6 +114,8 @@ struct Figures {
     double firstAudioMs = -1;
     double cpuMs = -1;
     long peakKb = -1;
+    long pssKb = -1;     // at the end of playing
+    long privateKb = -1; // same
 };
 
 // Waits for the line that marks the first audio; returns its time in ms from
@@ -159,6 +163,8 @@ Figures measure(bool engine, const std::string &self, const std::string &url, in
         p.readLine(ignored, std::min(playing + std::chrono::seconds(seconds), Clock::now() + 1s));
     f.cpuMs = p.cpuMs() - cpu0;
     f.peakKb = p.peakKb();
+    f.pssKb = p.pssKb();
+    f.privateKb = p.privateKb();
     return f;
 }
 
@@ -231,7 +237,9 @@ int main(int argc, char **argv) {
         return 1;
     }
     report("CPU time", engine.cpuMs, mpv.cpuMs, "ms", 0.6);
-    report("peak memory (VmHWM)", engine.peakKb / 1024.0, mpv.peakKb / 1024.0, "MiB", 0.6);
+    report("peak memory (VmHWM)", engine.peakKb / 1024.0, mpv.peakKb / 1024.0, "MiB", 0.5);
+    report("PSS while playing", engine.pssKb / 1024.0, mpv.pssKb / 1024.0, "MiB", 0.5);
+    report("private while playing", engine.privateKb / 1024.0, mpv.privateKb / 1024.0, "MiB", 0.5);
     report("play to first sound", engineFirst, mpvFirst, "ms", 0.5);
     std::printf("Icecast's time to first byte (curl): %.1f ms; the engine's first sound is "
                 "%.1f ms after it\n",
