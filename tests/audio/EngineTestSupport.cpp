@@ -63,13 +63,21 @@ DiskOutput::~DiskOutput() {
     std::remove(path_.c_str());
 }
 
-std::vector<float> DiskOutput::left() const {
+std::vector<float> DiskOutput::channel(int which) const {
     std::ifstream in(path_, std::ios::binary);
     std::vector<float> all;
     float frame[2];
     while (in.read(reinterpret_cast<char *>(frame), sizeof frame))
-        all.push_back(frame[0]);
+        all.push_back(frame[which]);
     return all;
+}
+
+std::vector<float> DiskOutput::left() const {
+    return channel(0);
+}
+
+std::vector<float> DiskOutput::right() const {
+    return channel(1);
 }
 
 size_t DiskOutput::frames() const {

@@ -55,10 +55,12 @@ public:
     DiskOutput &operator=(const DiskOutput &) = delete;
     // The left channel of the interleaved stereo float samples written.
     std::vector<float> left() const;
+    std::vector<float> right() const;
     // Frames written so far (readable from any thread).
     size_t frames() const;
 
 private:
+    std::vector<float> channel(int which) const;
     std::string path_;
     std::string oldDriver_;
 };
