@@ -2,6 +2,7 @@
 
 #include "shell/MprisPlayer.h"
 #include "shell/MprisRoot.h"
+#include "window/Dispatch.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -43,7 +44,7 @@ MprisService::MprisService(MprisState state, QObject *parent)
     }
     registered_ = true;
     poll_.setInterval(PollInterval);
-    connect(&poll_, &QTimer::timeout, this, &MprisService::Refresh);
+    Connect(&poll_, &QTimer::timeout, this, &MprisService::Refresh);
     poll_.start();
 }
 
@@ -131,13 +132,10 @@ void MprisService::Announce(const QString &interface, const QVariantMap &changed
 }
 
 void MprisService::Later(const std::function<void()> &command) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, command] {
-            command();
-            Refresh();
-        },
-        Qt::QueuedConnection);
+    Post(this, [this, command] {
+        command();
+        Refresh();
+    });
 }
 
 void MprisService::SetVolume(double volume) {

@@ -3,6 +3,7 @@
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
 #include "shell/TForm1.h"
+#include "shell/TerminationWatcher.h"
 #include "window/Dispatch.h"
 
 #include <QApplication>
@@ -30,6 +31,19 @@ Program::~Program() {
 
 bool Program::Aborted() const {
     return Form1->StartupAborted;
+}
+
+int Program::Main() {
+    // Watching starts before the windows, so a request during the start-up
+    // skips the loop but still gets the full shutdown.
+    TerminationWatcher termination;
+    Program program;
+    if (program.Aborted())
+        return 0;
+    if (!termination.Requested())
+        program.Run();
+    program.Shutdown();
+    return 0;
 }
 
 int Program::Run() {

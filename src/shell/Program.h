@@ -22,6 +22,11 @@ public:
     // is reported on standard error; the shutdown completes.
     void Shutdown();
 
+    // The whole run once the application and its prompts exist: the windows,
+    // the loop, the shutdown, with SIGTERM, SIGINT, SIGHUP and the session's
+    // end closing Quorane as the user's Exit does. Returns the exit code.
+    static int Main();
+
     TForm1 *Form1 = nullptr;
     TForm2 *Form2 = nullptr;
     TForm3 *Form3 = nullptr;

@@ -9,9 +9,9 @@ SkinMenu::SkinMenu(SkinManager *skins, QWidget *parent)
     : QMenu(QStringLiteral("Available skins"), parent), skins_(skins),
       group_(new QActionGroup(this)) {
     group_->setExclusive(true);
-    connect(this, &QMenu::aboutToShow, this, &SkinMenu::Refill);
+    Connect(this, &QMenu::aboutToShow, this, &SkinMenu::Refill);
     // A choice made elsewhere (Snow, the settings file) moves the tick too.
-    connect(skins_, &SkinManager::SkinChanged, this, [this](const QString &name) {
+    Connect(skins_, &SkinManager::SkinChanged, this, [this](const QString &name) {
         for (QAction *a : actions())
             a->setChecked(a->data().toString() == name);
     });
@@ -30,12 +30,10 @@ void SkinMenu::Refill() {
         item->setCheckable(true);
         item->setChecked(name == current);
         group_->addAction(item);
-        connect(item, &QAction::triggered, this, [this, name] {
-            Dispatch([&] {
-                if (!skins_->Active())
-                    skins_->SetActive(true);
-                skins_->SetSkinName(name);
-            });
+        Connect(item, &QAction::triggered, this, [this, name] {
+            if (!skins_->Active())
+                skins_->SetActive(true);
+            skins_->SetSkinName(name);
         });
     }
 }

@@ -67,7 +67,7 @@ TForm1::TForm1(QWidget *parent)
     resize(DesignWidth, DesignHeight + ClientTop());
     laidOutTop_ = ClientTop();
     ArrangeControls();
-    connect(sSkinManager1, &SkinManager::SkinChanged, this, &TForm1::SkinApplied);
+    Connect(sSkinManager1, &SkinManager::SkinChanged, this, &TForm1::SkinApplied);
     ConnectHandlers();
     shortcutFilter_ = new ShortcutFilter(this);
     Dispatch([&] { FormCreate(); });
@@ -298,10 +298,9 @@ void TForm1::BuildMenus() {
 }
 
 void TForm1::ConnectHandlers() {
-    // Every handler runs through Dispatch, so an error ends up in the error box.
+    // Every handler goes through Connect, so an error ends up in the error box.
     const auto on = [this](QAction *action, void (TForm1::*handler)()) {
-        connect(action, &QAction::triggered, this,
-                [this, handler] { Dispatch([&] { (this->*handler)(); }); });
+        Connect(action, &QAction::triggered, this, handler);
     };
     on(Settings1, &TForm1::Settings1Click);
     on(Exit1, &TForm1::Exit1Click);
@@ -323,35 +322,27 @@ void TForm1::ConnectHandlers() {
     on(Quorane1, &TForm1::Quorane1Click);
     on(Restore1, &TForm1::Restore1Click);
     for (int n = 1; n <= 14; ++n) {
-        connect(PlaySlot[n - 1], &QAction::triggered, this,
-                [this, n] { Dispatch([&] { PlayFavoriteClick(n); }); });
-        connect(SetSlot[n - 1], &QAction::triggered, this,
-                [this, n] { Dispatch([&] { SetFavoriteClick(n); }); });
-        connect(sButton[n - 1], &QPushButton::clicked, this,
-                [this, n] { Dispatch([&] { FavoriteButtonClick(n); }); });
+        Connect(PlaySlot[n - 1], &QAction::triggered, this, [this, n] { PlayFavoriteClick(n); });
+        Connect(SetSlot[n - 1], &QAction::triggered, this, [this, n] { SetFavoriteClick(n); });
+        Connect(sButton[n - 1], &QPushButton::clicked, this, [this, n] { FavoriteButtonClick(n); });
     }
-    connect(sTrackBar1, &QSlider::valueChanged, this,
-            [this] { Dispatch([&] { sTrackBar1Change(); }); });
+    Connect(sTrackBar1, &QSlider::valueChanged, this, [this] { sTrackBar1Change(); });
 
-    connect(sEdit1, &QLineEdit::textChanged, this, [this] { Dispatch([&] { sEdit1Change(); }); });
-    connect(sListView1, &StationListView::DoubleClicked, this,
-            [this] { Dispatch([&] { sListView1DblClick(); }); });
-    connect(sListView1, &StationListView::CharacterKey, this,
-            [this](char16_t key) { Dispatch([&] { sListView1KeyPress(key); }); });
-    connect(sListView1, &StationListView::KeyReleased, this,
-            [this](int key, Qt::KeyboardModifiers modifiers) {
-                Dispatch([&] { sListView1KeyUp(key, modifiers); });
-            });
-    connect(sListView1->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int column) { Dispatch([&] { sListView1ColumnClick(column); }); });
-    connect(sListView1->horizontalHeader(), &QHeaderView::sectionResized, this,
+    Connect(sEdit1, &QLineEdit::textChanged, this, [this] { sEdit1Change(); });
+    Connect(sListView1, &StationListView::DoubleClicked, this, &TForm1::sListView1DblClick);
+    Connect(sListView1, &StationListView::CharacterKey, this,
+            [this](char16_t key) { sListView1KeyPress(key); });
+    Connect(sListView1, &StationListView::KeyReleased, this, &TForm1::sListView1KeyUp);
+    Connect(sListView1->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            &TForm1::sListView1ColumnClick);
+    Connect(sListView1->horizontalHeader(), &QHeaderView::sectionResized, this,
             [this](int column, int, int size) {
                 // The URL column is the one the user needs to read; it never
                 // gets narrower than 100.
                 if (column == StationListModel::UrlColumn && size < 100)
                     sListView1->horizontalHeader()->resizeSection(column, 100);
             });
-    connect(sListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+    Connect(sListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
         PopupMenu2->popup(sListView1->viewport()->mapToGlobal(pos));
     });
 }

@@ -35,13 +35,13 @@ void TForm1::CreateMpris() {
         return;
     }
     Mpris = service;
-    connect(this, &TForm1::TitlesChanged, Mpris, [this](const QString &title) {
+    Connect(this, &TForm1::TitlesChanged, Mpris, [this](const QString &title) {
         streamTitle_ = title;
         streamTitleUrl_ = Playback.CurrentUrl;
         Mpris->Refresh();
     });
-    connect(this, &TForm1::PlayerViewChanged, Mpris, &MprisService::Refresh);
-    connect(sTrackBar1, &QSlider::valueChanged, Mpris, &MprisService::Refresh);
+    Connect(this, &TForm1::PlayerViewChanged, Mpris, &MprisService::Refresh);
+    Connect(sTrackBar1, &QSlider::valueChanged, Mpris, &MprisService::Refresh);
     // The Stop of the tray menu and of any other place.
-    connect(Stop1, &QAction::triggered, Mpris, &MprisService::Refresh, Qt::QueuedConnection);
+    Connect(Stop1, &QAction::triggered, Mpris, &MprisService::Refresh, Qt::QueuedConnection);
 }

@@ -1,5 +1,7 @@
 #include "shell/TerminationWatcher.h"
 
+#include "window/Dispatch.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QSessionManager>
@@ -36,7 +38,7 @@ TerminationWatcher::TerminationWatcher(QObject *parent) : QObject(parent) {
     readFd_ = fds[0];
     g_writeFd = fds[1];
     notifier_ = new QSocketNotifier(readFd_, QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, &TerminationWatcher::OnPipeReadable);
+    Connect(notifier_, &QSocketNotifier::activated, this, &TerminationWatcher::OnPipeReadable);
 
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -50,8 +52,7 @@ TerminationWatcher::TerminationWatcher(QObject *parent) : QObject(parent) {
     // The session manager asks running programs to save before the session
     // ends; everything Quorane keeps is written by its shutdown.
     if (auto *gui = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        connect(gui, &QGuiApplication::commitDataRequest, this,
-                [this](QSessionManager &) { Request(); });
+        Connect(gui, &QGuiApplication::commitDataRequest, this, &TerminationWatcher::Request);
     }
 }
 

@@ -240,13 +240,10 @@ bool ApplicationEvents::eventFilter(QObject *watched, QEvent *event) {
         // in the tray (the tray menu's Exit). Qt ends the loop only when a
         // visible window closes, so the loop is told here, once the close
         // has gone through, by the same rule that ends it otherwise.
-        QMetaObject::invokeMethod(
-            this,
-            [] {
-                if (QApplication::quitOnLastWindowClosed())
-                    QCoreApplication::quit();
-            },
-            Qt::QueuedConnection);
+        Post(this, [] {
+            if (QApplication::quitOnLastWindowClosed())
+                QCoreApplication::quit();
+        });
     }
     if (watched == mainWindow_ && event->type() == QEvent::WindowStateChange) {
         const auto *change = static_cast<QWindowStateChangeEvent *>(event);
@@ -254,7 +251,7 @@ bool ApplicationEvents::eventFilter(QObject *watched, QEvent *event) {
         if (mainWindow_->isMinimized() && !wasMinimized && mainWindow_->isVisible()) {
             // After the state change has been delivered everywhere: the
             // handler may hide the window.
-            QMetaObject::invokeMethod(this, &ApplicationEvents::Minimize, Qt::QueuedConnection);
+            Post(this, &ApplicationEvents::Minimize);
         } else if (!mainWindow_->isMinimized() && mainWindow_->isVisible()) {
             // Restored from the taskbar or the window manager: no longer
             // minimised as a whole.

@@ -40,12 +40,14 @@ template <class F> void Dispatch(F &&handler) {
 // `sender` to `handler` (a member function of `receiver`, or any callable)
 // in `receiver`'s context, and runs every call through Dispatch, so a failure
 // ends in the error box and never escapes into Qt's event loop. A handler may
-// take the signal's arguments or none of them.
+// take the signal's arguments or none of them. `type` is Qt's, e.g. a queued
+// connection for a handler that must run after the emitter is done.
 template <class Sender, class Signal, class Receiver, class Handler>
-QMetaObject::Connection Connect(Sender *sender, Signal signal, Receiver *receiver,
-                                Handler handler) {
+QMetaObject::Connection Connect(Sender *sender, Signal signal, Receiver *receiver, Handler handler,
+                                Qt::ConnectionType type = Qt::AutoConnection) {
     return QObject::connect(
-        sender, signal, receiver, [receiver, handler = std::move(handler)](auto &&...args) {
+        sender, signal, receiver,
+        [receiver, handler = std::move(handler)](auto &&...args) {
             Dispatch([&] {
                 if constexpr (std::is_member_function_pointer_v<Handler>) {
                     if constexpr (std::is_invocable_v<Handler, Receiver *, decltype(args)...>)
@@ -58,5 +60,22 @@ QMetaObject::Connection Connect(Sender *sender, Signal signal, Receiver *receive
                     handler();
                 }
             });
-        });
+        },
+        type);
+}
+
+// Runs `handler` once the event loop gets to it, in `receiver`'s context and
+// through Dispatch; nothing runs when `receiver` is gone by then.
+template <class Receiver, class Handler> void Post(Receiver *receiver, Handler handler) {
+    QMetaObject::invokeMethod(
+        receiver,
+        [receiver, handler = std::move(handler)] {
+            Dispatch([&] {
+                if constexpr (std::is_member_function_pointer_v<Handler>)
+                    std::invoke(handler, receiver);
+                else
+                    handler();
+            });
+        },
+        Qt::QueuedConnection);
 }

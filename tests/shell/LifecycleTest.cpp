@@ -1,6 +1,7 @@
 // The program's life in one process: the three windows created in order,
 // the start-up reading the station file and the settings, and the shutdown
 // writing the settings, the station list and the three windows' geometry.
+#include "IniSections.h"
 #include "common/FileSizeLimit.h"
 #include "common/TempAppFolder.h"
 #include "online/ui/TForm2.h"
@@ -33,15 +34,6 @@ QByteArray FirstRunSettings() {
     for (int n = 1; n <= 14; ++n)
         s += "Fav" + QByteArray::number(n) + "=\n";
     return s;
-}
-
-// The section names of an INI file, in file order.
-QStringList Sections(const QByteArray &ini) {
-    QStringList out;
-    for (const QByteArray &line : ini.split('\n'))
-        if (line.startsWith('['))
-            out.append(QString::fromUtf8(line.mid(1, line.indexOf(']') - 1)));
-    return out;
 }
 
 struct Lifecycle : ::testing::Test {
@@ -81,7 +73,8 @@ TEST_F(Lifecycle, FirstRunWithoutFilesReportsTheStationFileAndWritesEverything) 
     EXPECT_EQ(TempAppFolder::Read(app.SettingsFile()), FirstRunSettings());
     // TForm3's geometry first, then TForm2's, then the main window's.
     const QByteArray geometry = TempAppFolder::Read(app.GeometryFile());
-    EXPECT_EQ(Sections(geometry), QStringList({"Add a new station", "Proxy settings", "Quorane"}));
+    EXPECT_EQ(IniSections(geometry),
+              QStringList({"Add a new station", "Proxy settings", "Quorane"}));
     EXPECT_TRUE(geometry.contains("[Quorane]\nTop=0\nLeft=0\nWidth="));
     EXPECT_TRUE(geometry.contains("WindowState=0"));
 }

@@ -287,6 +287,8 @@ TEST_F(MainWindow, ShellCommands) {
     form->Snow1->trigger();
     EXPECT_EQ(form->sSkinManager1->SkinName(), "Winter2003 (internal)");
     EXPECT_TRUE(form->sSkinManager1->Active());
+    // The winter sheet is what the windows are drawn with, not only its name.
+    EXPECT_TRUE(qApp->styleSheet().contains("background-color: #eef5fb")) << "winter drawn";
     EXPECT_FALSE(qApp->styleSheet().contains("#123456"));
 
     ShowActive();

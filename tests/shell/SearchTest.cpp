@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTcpServer>
 
 namespace {
 
@@ -173,15 +174,37 @@ TEST_F(Search, TabIntoTheBoxSelectsItsTextSoTheFirstKeyReplacesIt) {
 }
 
 TEST_F(Search, EnterInTheBoxAndInTheListPlaysTheCurrentStationWithoutBeeping) {
+    // Stations on a port of 127.0.0.1 nothing listens on: the player tries
+    // them and nothing leaves the machine.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const QString base = QStringLiteral("http://127.0.0.1:%1/").arg(probe.serverPort());
+    probe.close();
+    form->Model->SetRowCount(0);
+    form->Stations.Assign({"Alpha\tJazz\tJazz\tUSA\tEnglish\t" + base + "alpha\t",
+                           "Beta\tNews\tNews\tUK\tEnglish\t" + base + "beta\t",
+                           "Gamma\tclassical\tClassical\tAustria\tGerman\t" + base + "gamma\t"});
+    form->Model->SetRowCount(form->Stations.Count());
     ShowActive();
+
     form->sEdit1->setFocus();
     Key(Qt::Key_Return);
     EXPECT_EQ(form->sEdit1->text(), "Search...") << "Enter types nothing";
+    EXPECT_TRUE(form->Playback.CurrentUrl.isEmpty()) << "nothing is current: nothing plays";
+
+    form->sEdit1->setText("Gamma");
+    Key(Qt::Key_Return);
+    EXPECT_EQ(form->sEdit1->text(), "Gamma") << "Enter types nothing";
+    EXPECT_EQ(QString::fromLatin1(form->Playback.CurrentUrl), base + "gamma")
+        << "the found station plays";
     EXPECT_TRUE(form->isVisible());
+
     form->sListView1->setFocus();
     Select({1});
     Key(Qt::Key_Enter);
     EXPECT_EQ(form->CurrentStation(), 1) << "Enter does not move the selection";
+    EXPECT_EQ(QString::fromLatin1(form->Playback.CurrentUrl), base + "beta")
+        << "the selected one plays";
     EXPECT_TRUE(form->isVisible());
 }
 
