@@ -3,6 +3,7 @@
 #include "EngineLimits.h"
 #include "Id3Tag.h"
 #include "PlaylistParser.h"
+#include "TsId3Reader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -239,7 +240,15 @@ bool HlsSource::feed(const HlsPlaylist::Segment &segment) {
         }
         bytes.erase(0, off);
     }
-    if (block.empty() && !segment.title.empty())
+    // MPEG-TS carries its songs as timed ID3 on a stream of their own, each
+    // at the place in the segment where it starts; once a stream has shown
+    // them, they are its titles and #EXTINF no longer counts.
+    std::vector<TsId3Reader::Title> timed;
+    if (!fmp4 && !bytes.empty() && bytes[0] == '\x47') {
+        timed = TsId3Reader::titles(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
+        timedId3_ = timedId3_ || !timed.empty();
+    }
+    if (block.empty() && !timedId3_ && !segment.title.empty())
         block = "StreamTitle='" + segment.title + "';";
 
     if (!begun_ && !begin(bytes, fmp4, segment.duration))
@@ -249,11 +258,18 @@ bool HlsSource::feed(const HlsPlaylist::Segment &segment) {
             return false;
         mapUri_ = segment.mapUri;
     }
-    if (!block.empty() && block != lastTitle_) {
-        lastTitle_ = block;
-        onMeta_(block, ring_.downloaded());
-    }
+    if (!block.empty())
+        announceAt(block, ring_.downloaded());
+    for (const TsId3Reader::Title &t : timed)
+        announceAt(t.block, ring_.downloaded() + t.offset);
     return write(bytes);
+}
+
+void HlsSource::announceAt(const std::string &block, uint64_t byte) {
+    if (block == lastTitle_)
+        return; // a song's tag is repeated in every segment
+    lastTitle_ = block;
+    onMeta_(block, byte);
 }
 
 bool HlsSource::begin(const std::string &firstBytes, bool fragmentedMp4, double seconds) {

@@ -3,8 +3,8 @@
 // fetches the segments in order, writing them one after another into the
 // stream's ByteRing, so that the decoder sees one continuous stream (MPEG-TS,
 // packed ADTS/MP3 with its ID3 tags cut out, or fragmented MP4 after its
-// init section). Titles (ID3 in packed audio, else #EXTINF) are reported at
-// the place in the byte stream where their segment begins. A playlist that
+// init section). Titles (ID3 in packed audio or timed ID3 in MPEG-TS, else
+// #EXTINF) are reported at the place in the byte stream where they begin. A playlist that
 // stops growing ends the download like a dropped connection, so the stream
 // reconnects as it does for any station.
 #pragma once
@@ -73,6 +73,7 @@ private:
     bool feed(const HlsPlaylist::Segment &segment);
     bool begin(const std::string &firstBytes, bool fragmentedMp4, double seconds);
     bool write(const std::string &bytes);
+    void announceAt(const std::string &block, uint64_t byte);
     bool sleepMs(long ms);
     void settle(int error);
 
@@ -94,6 +95,7 @@ private:
     std::atomic<int64_t> nextShared_{-1}; // next_ for other threads
     std::string mapUri_;                  // init section already written ("" none)
     std::string lastTitle_;               // last title block reported
+    bool timedId3_ = false;               // TS segments carry ID3 titles: #EXTINF ignored
     bool begun_ = false;                  // the ring is allocated and the first bytes written
     long bandwidth_ = 0;                  // of the chosen variant, bits per second
     std::chrono::steady_clock::time_point lastGrowth_; // when the playlist last grew

@@ -1,7 +1,9 @@
 // bench_engine: plays one live 128 kbit/s MP3 stream from a real Icecast on
 // 127.0.0.1 with Quorane's engine and with mpv, and prints the engine's
 // figures as ratios of mpv's: CPU time over 30 s of playing, peak memory
-// (VmHWM), and the time from the play command to the first sound: for the
+// (VmHWM; and at the end of playing PSS, which shares the pages of the
+// libraries both load among the processes that map them, and the pages
+// private to the process), and the time from the play command to the first sound: for the
 // engine, BASS_StreamCreateURL, the player's buffer wait (more than three
 // quarters of the download buffer, at most 5 s) and BASS_ChannelPlay, until
 // the first non-silent sample reaches the output (SDL's disk driver, which
@@ -13,6 +15,7 @@
 // that stream is measured instead (a live HLS server on 127.0.0.1, say).
 // Both players run as child processes measured the same way from /proc;
 // the engine's child is this program started with --play URL.
+#include "BenchIcecast.h"
 #include "ChildProcess.h"
 #include "bass.h"
 
@@ -107,29 +110,12 @@ int soundWithEngine(const char *url) {
     return 0;
 }
 
-// Icecast's own time to first byte for a listener (curl), in ms, or -1.
-double curlFirstByte(const std::string &url) {
-    std::string cmd = "curl -s -o /dev/null --max-time 2 -w '%{time_starttransfer}' '" + url + "'";
-    FILE *p = popen(cmd.c_str(), "r");
-    if (!p)
-        return -1;
-    char out[64] = {0};
-    size_t n = std::fread(out, 1, sizeof out - 1, p);
-    pclose(p);
-    return n > 0 ? std::atof(out) * 1000 : -1;
-}
-
-double median(std::vector<double> runs) {
-    if (runs.empty())
-        return -1;
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
-}
-
 struct Figures {
     double firstAudioMs = -1;
     double cpuMs = -1;
     long peakKb = -1;
+    long pssKb = -1;     // at the end of playing
+    long privateKb = -1; // same
 };
 
 // Waits for the line that marks the first audio; returns its time in ms from
@@ -177,6 +163,8 @@ Figures measure(bool engine, const std::string &self, const std::string &url, in
         p.readLine(ignored, std::min(playing + std::chrono::seconds(seconds), Clock::now() + 1s));
     f.cpuMs = p.cpuMs() - cpu0;
     f.peakKb = p.peakKb();
+    f.pssKb = p.pssKb();
+    f.privateKb = p.privateKb();
     return f;
 }
 
@@ -224,31 +212,13 @@ int main(int argc, char **argv) {
 
     // A URL after the seconds: that stream (a live HLS server on 127.0.0.1,
     // say) instead of the Icecast the bench starts.
-    std::unique_ptr<ChildProcess> icecast;
-    std::string url = argc >= 3 ? argv[2] : "", line;
+    BenchIcecast icecast;
+    std::string url = argc >= 3 ? argv[2] : "";
     if (url.empty()) {
-        int lifetime = 2 * seconds + 120;
-        icecast = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"bash", QUORANE_ICECAST_SCRIPT, "--seconds",
-                                     std::to_string(lifetime), "--mount", "/x.mp3", "--name",
-                                     "Quorane Bench", "--frequency", "1000"},
-            std::vector<std::string>{});
-        while (icecast->readLine(line, Clock::now() + 30s)) {
-            if (line.rfind("URL=", 0) == 0)
-                url = line.substr(4);
-            if (line.rfind("ERROR=", 0) == 0) {
-                std::fprintf(stderr, "icecast: %s\n", line.c_str());
-                return line.find("not installed") != std::string::npos ? 77 : 1;
-            }
-            if (line == "READY=1")
-                break;
-        }
-        if (url.empty()) {
-            std::fprintf(stderr, "icecast did not start\n");
-            return 1;
-        }
-        // Let Icecast collect a full burst, as a station that has been on air.
-        std::this_thread::sleep_for(5s);
+        icecast = startBenchIcecast(2 * seconds + 120);
+        if (icecast.failure)
+            return icecast.failure;
+        url = icecast.url;
     }
     std::printf("stream %s, %d s of playing per player\n", url.c_str(), seconds);
     std::fflush(stdout);
@@ -267,7 +237,9 @@ int main(int argc, char **argv) {
         return 1;
     }
     report("CPU time", engine.cpuMs, mpv.cpuMs, "ms", 0.6);
-    report("peak memory (VmHWM)", engine.peakKb / 1024.0, mpv.peakKb / 1024.0, "MiB", 0.6);
+    report("peak memory (VmHWM)", engine.peakKb / 1024.0, mpv.peakKb / 1024.0, "MiB", 0.5);
+    report("PSS while playing", engine.pssKb / 1024.0, mpv.pssKb / 1024.0, "MiB", 0.5);
+    report("private while playing", engine.privateKb / 1024.0, mpv.privateKb / 1024.0, "MiB", 0.5);
     report("play to first sound", engineFirst, mpvFirst, "ms", 0.5);
     std::printf("Icecast's time to first byte (curl): %.1f ms; the engine's first sound is "
                 "%.1f ms after it\n",

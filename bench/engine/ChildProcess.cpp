@@ -120,11 +120,30 @@ double ChildProcess::cpuMs() const {
     return double(utime + stime) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
-long ChildProcess::peakKb() const {
-    std::ifstream in("/proc/" + std::to_string(pid_) + "/status");
+namespace {
+
+// The KiB figure of `field` ("VmHWM:") in a /proc file, or -1.
+long procField(const std::string &path, const std::string &field) {
+    std::ifstream in(path);
     std::string line;
     while (std::getline(in, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(field.size()));
     return -1;
+}
+
+} // namespace
+
+long ChildProcess::peakKb() const {
+    return procField("/proc/" + std::to_string(pid_) + "/status", "VmHWM:");
+}
+
+long ChildProcess::pssKb() const {
+    return procField("/proc/" + std::to_string(pid_) + "/smaps_rollup", "Pss:");
+}
+
+long ChildProcess::privateKb() const {
+    std::string path = "/proc/" + std::to_string(pid_) + "/smaps_rollup";
+    long clean = procField(path, "Private_Clean:"), dirty = procField(path, "Private_Dirty:");
+    return clean < 0 || dirty < 0 ? -1 : clean + dirty;
 }

@@ -1,5 +1,5 @@
 // A program the benchmark starts, with its output read line by line, and the
-// per-process figures compared: CPU time and peak memory from /proc.
+// per-process figures compared: CPU time and memory from /proc.
 #pragma once
 
 #include <chrono>
@@ -28,6 +28,11 @@ public:
     double cpuMs() const;
     // Peak resident memory (VmHWM) in KiB.
     long peakKb() const;
+    // Now, in KiB: the proportional set size (each shared page divided among
+    // the processes that map it) and the pages no other process shares
+    // (private clean + private dirty).
+    long pssKb() const;
+    long privateKb() const;
 
 private:
     pid_t pid_ = -1;

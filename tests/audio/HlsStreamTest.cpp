@@ -161,43 +161,75 @@ INSTANTIATE_TEST_SUITE_P(Segments, HlsForms,
                              return n;
                          });
 
-TEST(HlsTitles, Id3SongsOfPackedAudioChangeOnSchedule) {
-    HlsServer server;
-    HlsLive l = live("adts", "audio/aac");
-    l.id3Songs = {{"Ärtist", "First"}, {"Band", "Second"}, {"Choir", "Third"}};
-    l.songSegments = 2; // a song every 4 s
-    server.addLive("/live", l);
-    EngineSession engine;
-    ASSERT_TRUE(engine.ok());
-    DWORD ch = open(server.url("/live/index.m3u8"));
-    ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
-    struct Seen {
-        std::string title;
-        std::chrono::steady_clock::time_point at;
-    };
+// A title shown, and when: seconds after the play command.
+struct Seen {
+    std::string title;
+    double at;
+};
+const std::vector<std::string> kSongOrder = {"Ärtist - First", "Band - Second", "Choir - Third"};
+const std::vector<std::pair<std::string, std::string>> kSongs = {
+    {"Ärtist", "First"}, {"Band", "Second"}, {"Choir", "Third"}};
+
+// Plays the live stream at `url` for 15 s and returns each title change; the
+// titles must follow kSongOrder from wherever they start.
+std::vector<Seen> titleChanges(const std::string &url) {
     std::vector<Seen> seen;
-    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
-    auto end = std::chrono::steady_clock::now() + 15s;
-    while (std::chrono::steady_clock::now() < end) {
+    EngineSession engine;
+    EXPECT_TRUE(engine.ok());
+    DWORD ch = open(url);
+    EXPECT_NE(ch, 0u) << BASS_ErrorGetCode();
+    if (!ch || !BASS_ChannelPlay(ch, FALSE))
+        return seen;
+    auto played = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < played + 15s) {
         const char *b = BASS_ChannelGetTags(ch, BASS_TAG_META);
         std::string t = b ? titleOf(b) : "";
+        double at =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - played).count();
         if (!t.empty() && (seen.empty() || seen.back().title != t))
-            seen.push_back({t, std::chrono::steady_clock::now()});
+            seen.push_back({t, at});
         std::this_thread::sleep_for(20ms);
     }
     BASS_StreamFree(ch);
-    ASSERT_GE(seen.size(), 4u);
-    const std::vector<std::string> order = {"Ärtist - First", "Band - Second", "Choir - Third"};
-    auto pos = std::find(order.begin(), order.end(), seen[0].title);
-    ASSERT_NE(pos, order.end()) << seen[0].title;
-    size_t k = static_cast<size_t>(pos - order.begin());
+    if (seen.empty())
+        return seen;
+    auto pos = std::find(kSongOrder.begin(), kSongOrder.end(), seen[0].title);
+    EXPECT_NE(pos, kSongOrder.end()) << seen[0].title;
+    size_t k = static_cast<size_t>(pos - kSongOrder.begin());
     for (size_t i = 0; i < seen.size(); ++i)
-        EXPECT_EQ(seen[i].title, order[(k + i) % order.size()]) << i;
+        EXPECT_EQ(seen[i].title, kSongOrder[(k + i) % kSongOrder.size()]) << i;
+    return seen;
+}
+
+TEST(HlsTitles, Id3SongsOfPackedAudioChangeOnSchedule) {
+    HlsServer server;
+    HlsLive l = live("adts", "audio/aac");
+    l.id3Songs = kSongs;
+    l.songSegments = 2; // a song every 4 s
+    server.addLive("/live", l);
+    std::vector<Seen> seen = titleChanges(server.url("/live/index.m3u8"));
+    ASSERT_GE(seen.size(), 4u);
     // After the start-up burst the songs change every 4 s, as the server says.
-    for (size_t i = 3; i < seen.size(); ++i) {
-        double gap = std::chrono::duration<double>(seen[i].at - seen[i - 1].at).count();
-        EXPECT_NEAR(gap, 4.0, 1.0) << i;
-    }
+    for (size_t i = 3; i < seen.size(); ++i)
+        EXPECT_NEAR(seen[i].at - seen[i - 1].at, 4.0, 1.0) << i;
+}
+
+// MPEG-TS segments announce their songs as timed ID3 part way into the
+// segment where each song starts; the #EXTINF titles beside them are stale.
+TEST(HlsTitles, TimedId3InTsChangesOnScheduleAheadOfExtinf) {
+    HlsServer server;
+    HlsLive l = live("ts-aac", "video/mp2t");
+    l.id3Songs = kSongs;
+    l.songSegments = 2; // a song every 4 s, starting 1 s into its first segment
+    l.id3AtSeconds = 1.0;
+    l.extinfTitles = {"Stale - Extinf"};
+    server.addLive("/live", l);
+    std::vector<Seen> seen = titleChanges(server.url("/live/index.m3u8"));
+    ASSERT_GE(seen.size(), 3u);
+    // Play starts at segment 2, whose song starts 1 s into it: that title is
+    // shown 1 s after the sound starts, the next ones every 4 s after it.
+    for (size_t i = 0; i < seen.size(); ++i)
+        EXPECT_NEAR(seen[i].at, 1.0 + 4.0 * static_cast<double>(i), 0.7) << seen[i].title;
 }
 
 TEST(HlsMaster, PicksTheAudioOnlyVariantClosestTo128k) {
