@@ -3,14 +3,16 @@
 // interval and bitrate taken from them, and the body split into audio and
 // metadata.
 //
-// Each input is one answer on a connected socket pair: the link wraps
-// curl_multi_add_handle (see CMakeLists.txt), so that every connection the
-// download opens is handed one end, already connected, with the answer and
-// its end of stream waiting in it. libcurl then reads it as it reads a
-// server; nothing listens, nothing waits for a close, and no socket other
-// than the pair is ever opened.
+// Each input is one answer through a real socket on 127.0.0.1, served
+// without a server thread: the link wraps curl_multi_add_handle (see
+// CMakeLists.txt) to give every transfer the engine starts a callback that
+// runs once libcurl has connected and before it sends its request. There the
+// connection is accepted from this process's own listening socket and the
+// answer and its end of stream put in, so libcurl reads it as it reads any
+// server, and nothing waits for a close.
 #include "ByteRing.h"
 #include "HttpSource.h"
+#include "SocketIo.h"
 
 #include <algorithm>
 #include <cctype>
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <string>
 #include <string_view>
 #include <sys/socket.h>
@@ -28,38 +31,48 @@
 using namespace quorane::engine;
 
 namespace {
+// The listening socket on 127.0.0.1 and its port, made once.
+int gListenFd = -1;
+uint16_t gPort = 0;
 // The answer every connection of the current input gets, and the server
-// ends of the pairs handed out, closed once the input is done. Fuzzing
-// thread only: the download thread calls Open() while the fuzzing thread
-// waits for it.
+// ends accepted for it, closed once the input is done. The download thread
+// uses them while the fuzzing thread waits for it; the fuzzing thread only
+// before start() and after stop().
 std::string gAnswer;
 std::vector<int> gServerEnds;
 
-curl_socket_t Open(void *, curlsocktype, curl_sockaddr *) {
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-        return CURL_SOCKET_BAD;
-    // Whatever fits in the pair's buffer, then the end of the stream; the
+// libcurl has connected: take the connection and answer it.
+int Answer(void *, char *, char *, int, int) {
+    pollfd p{gListenFd, POLLIN, 0};
+    // Generous: the connection is complete before this runs, so the wait
+    // only ever ends early.
+    if (::poll(&p, 1, 2000) <= 0)
+        return CURL_PREREQFUNC_OK;
+    const int fd = ::accept4(gListenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0)
+        return CURL_PREREQFUNC_OK;
+    // Whatever fits in the socket's buffer, then the end of the stream; the
     // server end stays open so that the request can still be written.
-    ::fcntl(pair[1], F_SETFL, O_NONBLOCK);
     for (size_t at = 0; at < gAnswer.size();) {
-        const ssize_t n = ::send(pair[1], gAnswer.data() + at, gAnswer.size() - at, MSG_NOSIGNAL);
+        const ssize_t n = ::send(fd, gAnswer.data() + at, gAnswer.size() - at, MSG_NOSIGNAL);
         if (n <= 0)
             break;
         at += size_t(n);
     }
-    ::shutdown(pair[1], SHUT_WR);
-    gServerEnds.push_back(pair[1]);
-    return pair[0];
+    ::shutdown(fd, SHUT_WR);
+    gServerEnds.push_back(fd);
+    return CURL_PREREQFUNC_OK;
 }
 
-int AlreadyConnected(void *, curl_socket_t, curlsocktype) {
-    return CURL_SOCKOPT_ALREADY_CONNECTED;
+// Connections left from an input whose transfer never got to its request.
+void DropStale() {
+    for (int fd; (fd = ::accept4(gListenFd, nullptr, nullptr, SOCK_NONBLOCK)) >= 0;)
+        ::close(fd);
 }
 
 // The engine follows redirects. Only a redirect to a path on this same
-// address is let through (every "Location:" of any case followed by "/" and
-// a plain path), so a new connection never needs a name looked up.
+// server is let through (every "Location:" of any case followed by "/" and
+// a plain path), so every connection comes back here.
 bool StaysOnThisServer(std::string_view answer) {
     std::string lower(answer);
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -79,17 +92,17 @@ bool StaysOnThisServer(std::string_view answer) {
 }
 } // namespace
 
-// Every transfer the engine starts connects through Open() instead of the
-// network.
+// Every transfer the engine starts is answered by Answer().
 extern "C" CURLMcode __real_curl_multi_add_handle(CURLM *multi, CURL *easy);
 extern "C" CURLMcode __wrap_curl_multi_add_handle(CURLM *multi, CURL *easy) {
-    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Open);
-    curl_easy_setopt(easy, CURLOPT_SOCKOPTFUNCTION, &AlreadyConnected);
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &Answer);
     return __real_curl_multi_add_handle(multi, easy);
 }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     curl_global_init(CURL_GLOBAL_DEFAULT);
+    gListenFd = quorane::test::net::listenOnLoopback("fuzz answer", 16, &gPort);
+    ::fcntl(gListenFd, F_SETFL, O_NONBLOCK);
     return 0;
 }
 
@@ -97,10 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char *>(data), size);
     if (!StaysOnThisServer(bytes))
         return 0;
+    DropStale();
     gAnswer.assign(bytes);
     HttpSource::Options options;
-    // Never dialled: the address only names the host for the request line.
-    options.url = "http://127.0.0.1:9/live";
+    options.url = "http://127.0.0.1:" + std::to_string(gPort) + "/live";
     options.net.timeoutMs = 3000;
     options.bufferMs = 5000;
     ByteRing ring;

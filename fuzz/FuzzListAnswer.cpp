@@ -1,13 +1,15 @@
 // The list-server client's answer reading on any bytes a server could send:
 // status line, headers, chunked or counted or closing body. Each input is
 // one answer through a real socket on 127.0.0.1; a bad answer must end in
-// the client's error, never in a crash or a hang.
+// the client's error with a message, never in a crash or a hang, and an
+// answer taken as good is a 2xx whose body came in the bytes sent.
 #include "AnswerServer.h"
 #include "online/TIdHTTP.h"
 #include "platform/QuoraneError.h"
 
 #include <QCoreApplication>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -33,7 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     http.RequestTimeoutMs = 4000;
     try {
         http.Get(url);
-    } catch (const QuoraneError &) {
+        if (http.ResponseCode() < 200 || http.ResponseCode() > 299 ||
+            http.ResponseBody().size() > qsizetype(size))
+            std::abort();
+    } catch (const QuoraneError &e) {
+        if (e.message().isEmpty())
+            std::abort();
     }
     return 0;
 }
