@@ -15,13 +15,36 @@ extern "C" {
 
 namespace quorane::engine {
 
+namespace {
+
+// The one engine, made by the first call into the library.
+Engine *theEngine = nullptr;
+// Set once the first BASS_Init has set up libcurl (and the TLS library under it).
+bool curlStarted = false;
+
+// The player unloads the library (dlclose) after BASS_Free: the engine and
+// libcurl's global state go with it, or every load would leave them behind
+// where nothing reaches them. An engine that was never freed may still have
+// stream threads using both, so then they stay.
+__attribute__((destructor)) void releaseEngine() {
+    if (theEngine && !theEngine->initialised()) {
+        delete theEngine;
+        theEngine = nullptr;
+        if (curlStarted)
+            curl_global_cleanup();
+        curlStarted = false;
+    }
+}
+
+} // namespace
+
 Engine &Engine::instance() {
     static Engine *engine = [] {
-        auto *e = new Engine; // never destroyed: threads may still ask for it at exit
-        e->netTimeoutMs_ = kDefaultNetTimeoutMs;
-        e->netBufferMs_ = kDefaultNetBufferMs;
-        e->reconnectLimitMs_ = kDefaultReconnectLimitMs;
-        return e;
+        theEngine = new Engine;
+        theEngine->netTimeoutMs_ = kDefaultNetTimeoutMs;
+        theEngine->netBufferMs_ = kDefaultNetBufferMs;
+        theEngine->reconnectLimitMs_ = kDefaultReconnectLimitMs;
+        return theEngine;
     }();
     return *engine;
 }
@@ -29,7 +52,7 @@ Engine &Engine::instance() {
 int Engine::init(int device, DWORD freq) {
     static std::once_flag libraries;
     std::call_once(libraries, [] {
-        curl_global_init(CURL_GLOBAL_DEFAULT);
+        curlStarted = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
         // A radio stream joined mid-frame makes FFmpeg complain on every
         // station change; the engine reports failures through its error codes.
         av_log_set_level(EngineLog::enabled(LogLevel::Debug) ? AV_LOG_DEBUG : AV_LOG_QUIET);
