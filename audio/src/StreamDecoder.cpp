@@ -2,15 +2,16 @@
 
 #include "EngineLimits.h"
 #include "EngineLog.h"
+#include "FormatLibrary.h"
 
 #include "bass.h"
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -132,11 +133,46 @@ int StreamDecoder::interrupted(void *opaque) {
     return static_cast<StreamDecoder *>(opaque)->aborted_ ? 1 : 0;
 }
 
+bool StreamDecoder::startsWithId3(const std::string &bytes) {
+    return bytes.rfind("ID3", 0) == 0;
+}
+
 int StreamDecoder::open() {
+    std::string name = demuxerFor(contentType_, firstBytes_);
+    QLOG_INFO("demuxer %s for type \"%s\"", name.empty() ? "probed" : name.c_str(),
+              contentType_.c_str());
+    // A bare MP3 or ADTS stream needs no container demuxer: libavcodec's
+    // parser finds its frames. An ID3 tag in front (a file rather than a
+    // station) is read by libavformat's demuxer, which also takes its title.
+    if ((name == "mp3" || name == "aac") && !startsWithId3(firstBytes_))
+        return openElementary(name == "mp3" ? AV_CODEC_ID_MP3 : AV_CODEC_ID_AAC);
+    return openContainer(name);
+}
+
+int StreamDecoder::openElementary(int codecId) {
+    const AVCodec *decoder = avcodec_find_decoder(static_cast<AVCodecID>(codecId));
+    if (!decoder)
+        return BASS_ERROR_FORMAT;
+    codec_ = avcodec_alloc_context3(decoder);
+    parser_ = av_parser_init(codecId);
+    if (!codec_ || !parser_)
+        return BASS_ERROR_MEM;
+    if (avcodec_open2(codec_, decoder, nullptr) < 0)
+        return BASS_ERROR_FORMAT;
+    streamIndex_ = 0;
+    parseBuffer_.resize(kAvioChunk + AV_INPUT_BUFFER_PADDING_SIZE);
+    return BASS_OK;
+}
+
+int StreamDecoder::openContainer(const std::string &name) {
+    formatLib_ = FormatLibrary::get();
+    if (!formatLib_)
+        return BASS_ERROR_FORMAT;
+    const FormatLibrary &lib = *formatLib_;
     auto *buffer = static_cast<unsigned char *>(av_malloc(kAvioChunk));
-    avio_ = avio_alloc_context(buffer, kAvioChunk, 0, this, &StreamDecoder::readPacket, nullptr,
+    avio_ = lib.ioAllocContext(buffer, kAvioChunk, 0, this, &StreamDecoder::readPacket, nullptr,
                                nullptr);
-    format_ = avformat_alloc_context();
+    format_ = lib.allocContext();
     if (!avio_ || !format_) {
         if (!avio_)
             av_free(buffer);
@@ -152,11 +188,8 @@ int StreamDecoder::open() {
     format_->format_probesize = kProbeBytes;
     format_->max_analyze_duration = AV_TIME_BASE / 2;
 
-    std::string name = demuxerFor(contentType_, firstBytes_);
-    const AVInputFormat *forced = name.empty() ? nullptr : av_find_input_format(name.c_str());
-    QLOG_INFO("demuxer %s for type \"%s\"", name.empty() ? "probed" : name.c_str(),
-              contentType_.c_str());
-    if (avformat_open_input(&format_, nullptr, forced, nullptr) < 0) {
+    const AVInputFormat *forced = name.empty() ? nullptr : lib.findInputFormat(name.c_str());
+    if (lib.openInput(&format_, nullptr, forced, nullptr) < 0) {
         format_ = nullptr; // freed by avformat_open_input on failure
         return aborted_ ? BASS_ERROR_UNKNOWN : BASS_ERROR_FORMAT;
     }
@@ -165,7 +198,7 @@ int StreamDecoder::open() {
     // stream first would only delay the first sound.
     bool known = forced && format_->nb_streams > 0 &&
                  format_->streams[0]->codecpar->codec_id != AV_CODEC_ID_NONE;
-    if (!known && avformat_find_stream_info(format_, nullptr) < 0)
+    if (!known && lib.findStreamInfo(format_, nullptr) < 0)
         return aborted_ ? BASS_ERROR_UNKNOWN : BASS_ERROR_FORMAT;
     // Not av_find_best_stream: it passes over a stream whose rate is not known
     // yet, which is the case here without the analysis.
@@ -191,11 +224,15 @@ int StreamDecoder::open() {
 void StreamDecoder::close() {
     avcodec_free_context(&codec_);
     swr_free(&swr_);
+    if (parser_) {
+        av_parser_close(parser_);
+        parser_ = nullptr;
+    }
     if (format_)
-        avformat_close_input(&format_);
+        formatLib_->closeInput(&format_);
     if (avio_) {
         av_freep(&avio_->buffer);
-        avio_context_free(&avio_);
+        formatLib_->ioContextFree(&avio_);
     }
 }
 
@@ -205,7 +242,7 @@ void StreamDecoder::run() {
         QLOG_INFO("decoder could not open the stream (error %d)", error);
         settle(error);
     } else {
-        if (onComment_)
+        if (onComment_ && format_)
             checkComments(nullptr);
         decodeAll();
         settle(aborted_ ? BASS_ERROR_UNKNOWN : garbage_ ? BASS_ERROR_FORMAT : BASS_ERROR_ENDED);
@@ -218,12 +255,12 @@ void StreamDecoder::decodeAll() {
     AVPacket *pkt = av_packet_alloc();
     int badPackets = 0;
     while (pkt && !aborted_) {
-        int r = av_read_frame(format_, pkt);
+        int r = format_ ? formatLib_->readFrame(format_, pkt) : parseFrame(pkt);
         if (r == AVERROR(EAGAIN))
             continue;
         if (r < 0)
             break;
-        if (onComment_)
+        if (onComment_ && format_)
             checkComments(pkt);
         if (onPosition_ && pkt->stream_index == streamIndex_) {
             // Not every demuxer knows where a packet came from; what the
@@ -250,6 +287,52 @@ void StreamDecoder::decodeAll() {
         decodePacket(nullptr);
     }
     av_packet_free(&pkt);
+}
+
+int StreamDecoder::parseFrame(AVPacket *pkt) {
+    while (!aborted_) {
+        if (parseAt_ == parseHave_) {
+            long n = in_.read(parseBuffer_.data(), kAvioChunk);
+            if (n < 0)
+                return AVERROR_EXIT;
+            // The parser hands over each frame as soon as the length its
+            // header gives has arrived, so what it still holds at the end is
+            // a cut-off frame: not worth decoding.
+            if (n == 0)
+                return AVERROR_EOF;
+            parseAt_ = 0;
+            parseHave_ = static_cast<size_t>(n);
+            // The parser may read a few bytes past the end it is given.
+            std::memset(parseBuffer_.data() + parseHave_, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+        }
+        uint8_t *data = nullptr;
+        int size = 0;
+        int used = av_parser_parse2(parser_, codec_, &data, &size, parseBuffer_.data() + parseAt_,
+                                    static_cast<int>(parseHave_ - parseAt_), AV_NOPTS_VALUE,
+                                    AV_NOPTS_VALUE, 0);
+        if (used < 0)
+            return AVERROR_INVALIDDATA;
+        parseAt_ += static_cast<size_t>(used);
+        parsed_ += static_cast<uint64_t>(used);
+        if (size > 0) {
+            if (av_new_packet(pkt, size) < 0)
+                return AVERROR(ENOMEM);
+            std::memcpy(pkt->data, data, static_cast<size_t>(size));
+            pkt->stream_index = 0;
+            // The frame ends where the parser has read to.
+            pkt->pos = static_cast<int64_t>(parsed_ - std::min<uint64_t>(parsed_, size));
+            sinceFrame_ = 0;
+            return 0;
+        }
+        // Bytes that hold no frame at all (a page of HTML sent as audio):
+        // not this codec.
+        sinceFrame_ += static_cast<size_t>(used);
+        if (!gotAudio_ && sinceFrame_ > static_cast<size_t>(kProbeBytes)) {
+            garbage_ = true;
+            return AVERROR_INVALIDDATA;
+        }
+    }
+    return AVERROR_EXIT;
 }
 
 bool StreamDecoder::decodePacket(AVPacket *pkt) {

@@ -1,6 +1,8 @@
-// The decode thread of one stream: FFmpeg reads the stream's ByteRing through
-// a custom AVIOContext, decodes it and resamples it to the output's rate as
-// interleaved stereo float, which it writes into the stream's PcmRing. Titles
+// The decode thread of one stream: FFmpeg reads the stream's ByteRing (a bare
+// MP3 or ADTS stream through libavcodec's parser, anything else through a
+// libavformat demuxer on a custom AVIOContext), decodes it and resamples it
+// to the output's rate as interleaved stereo float, which it writes into the
+// stream's PcmRing. Titles
 // carried in the stream itself (Vorbis/Opus/FLAC comments, which is how Ogg
 // mounts announce songs) are passed on as metadata blocks.
 #pragma once
@@ -19,6 +21,7 @@
 
 struct AVFormatContext;
 struct AVIOContext;
+struct AVCodecParserContext;
 struct AVCodecContext;
 struct SwrContext;
 struct AVFrame;
@@ -26,6 +29,8 @@ struct AVPacket;
 struct AVDictionary;
 
 namespace quorane::engine {
+
+struct FormatLibrary;
 
 class StreamDecoder {
 public:
@@ -70,7 +75,12 @@ public:
 
 private:
     void run();
+    static bool startsWithId3(const std::string &bytes);
     int open();
+    int openElementary(int codecId);
+    int openContainer(const std::string &name);
+    // The next frame of a bare MP3/ADTS stream, as av_read_frame would give it.
+    int parseFrame(AVPacket *pkt);
     void decodeAll();
     bool decodePacket(AVPacket *pkt);
     bool pushFrame(AVFrame *frame);
@@ -93,9 +103,17 @@ private:
     std::atomic<bool> aborted_{false};
     std::atomic<bool> finished_{false};
 
-    // FFmpeg state, decode thread only.
+    // FFmpeg state, decode thread only. A stream is read either by a
+    // container demuxer (format_, through avio_) or, for bare MP3 and ADTS,
+    // by libavcodec's parser straight from the ring (parser_).
+    const FormatLibrary *formatLib_ = nullptr; // loaded for the container path only
     AVFormatContext *format_ = nullptr;
     AVIOContext *avio_ = nullptr;
+    AVCodecParserContext *parser_ = nullptr;
+    std::vector<uint8_t> parseBuffer_; // bytes read from the ring, with FFmpeg's padding
+    size_t parseAt_ = 0, parseHave_ = 0;
+    uint64_t parsed_ = 0;   // bytes the parser has taken in
+    size_t sinceFrame_ = 0; // bytes taken in since its last frame
     AVCodecContext *codec_ = nullptr;
     SwrContext *swr_ = nullptr;
     int streamIndex_ = -1;

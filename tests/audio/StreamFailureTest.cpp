@@ -5,6 +5,8 @@
 
 #include <arpa/inet.h>
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <netinet/in.h>
@@ -111,6 +113,28 @@ TEST(StreamFailure, AnswerWithoutAudioFailsFiveSecondsAfterTheAnswer) {
     EXPECT_LT(took, 8s);
     EXPECT_EQ(result->first, 0u);
     EXPECT_EQ(result->second, BASS_ERROR_TIMEOUT);
+}
+
+// A page of text sent as MP3 or AAC (a login page, an error page) holds no
+// frame at all: the open fails as "not audio" once a probe's worth has come,
+// instead of waiting out the timeout.
+TEST(StreamFailure, TextSentAsMp3OrAacIsNotAudio) {
+    std::string path = "/tmp/quorane-notaudio-" + std::to_string(getpid()) + ".html";
+    {
+        std::ofstream page(path);
+        for (int i = 0; i < 2000; ++i)
+            page << "<p>This station has moved. Please update your bookmarks.</p>\n";
+    }
+    for (const char *type : {"audio/mpeg", "audio/aac"}) {
+        IcyServer server;
+        StreamMount m = radioMount("tone440.mp3", type, false);
+        m.audioFile = path;
+        server.addStream("/page", m);
+        EngineSession engine;
+        EXPECT_EQ(open(server.url("/page")), 0u) << type;
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FORMAT) << type;
+    }
+    std::filesystem::remove(path);
 }
 
 TEST(StreamFailure, StalledStreamPlaysOutThenFreesAtOnce) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace quorane::test;
 using namespace std::chrono_literals;
@@ -101,6 +102,60 @@ INSTANTIATE_TEST_SUITE_P(
                       Kind{"FlacIcecast", "tone440.flac", "audio/flac", false},
                       Kind{"Mp3UnknownType", "tone440.mp3", "application/octet-stream", false}),
     [](const auto &info) { return std::string(info.param.name); });
+
+bool libavformatMapped() {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line))
+        if (line.find("/libavformat.so") != std::string::npos)
+            return true;
+    return false;
+}
+
+// Opens and plays `path` served as `type` until the decoder has moved on in it.
+void playFor(const std::string &path, const char *type) {
+    IcyServer server;
+    StreamMount m = radioMount("tone440.mp3", type, false);
+    m.audioFile = path;
+    server.addStream("/live", m);
+    DWORD ch = BASS_StreamCreateURL(server.url("/live").c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(ch, 0u) << type << ": error " << BASS_ErrorGetCode();
+    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+    QWORD consumed = BASS_StreamGetFilePosition(ch, BASS_FILEPOS_CURRENT);
+    EXPECT_TRUE(waitUntil(
+        [&] { return BASS_StreamGetFilePosition(ch, BASS_FILEPOS_CURRENT) > consumed + 20000; },
+        10s))
+        << type;
+    EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING) << type;
+    BASS_StreamFree(ch);
+}
+
+// Bare MP3 and ADTS, what most stations send, are framed by the codec
+// library alone; the container library (and what it pulls in, megabytes of
+// resident memory) is loaded only for a stream that needs it, here an MP3
+// file with an ID3 tag in front, which still plays.
+TEST(FormatLibrary, LoadedOnlyForAStreamThatNeedsAContainerDemuxer) {
+    if (libavformatMapped())
+        GTEST_SKIP() << "libavformat was loaded before this test (run it alone, as ctest does)";
+    EngineSession engine;
+    ASSERT_TRUE(engine.ok());
+    playFor(fixtureAudio("tone440.mp3"), "audio/mpeg");
+    playFor(fixtureAudio("tone440.aac"), "audio/aac");
+    EXPECT_FALSE(libavformatMapped());
+
+    // ID3v2.3 with one TIT2 frame, then the MP3 itself.
+    std::string title = "Tagged";
+    std::string frame = "TIT2" + std::string("\0\0\0", 3) + char(title.size() + 1) +
+                        std::string("\0\0\0", 3) + title;
+    std::string tag = "ID3" + std::string("\x03\0\0\0\0\0", 6) + char(frame.size()) + frame;
+    std::ifstream in(fixtureAudio("tone440.mp3"), std::ios::binary);
+    std::string mp3((std::istreambuf_iterator<char>(in)), {});
+    std::string path = "/tmp/quorane-id3-" + std::to_string(getpid()) + ".mp3";
+    std::ofstream(path, std::ios::binary) << tag << mp3;
+    playFor(path, "audio/mpeg");
+    std::filesystem::remove(path);
+    EXPECT_TRUE(libavformatMapped());
+}
 
 // Titles in ICY metadata reach the notification once each, in order, and the
 // block read back is the one just announced.

@@ -1,0 +1,62 @@
+#include "FormatLibrary.h"
+
+#include "EngineLog.h"
+
+#include <atomic>
+#include <dlfcn.h>
+#include <string>
+
+namespace quorane::engine {
+
+namespace {
+
+std::atomic<bool> gLoaded{false};
+
+// The soname of the libavformat the engine was built against: its ABI is the
+// one the headers above describe.
+std::string soname() {
+    return "libavformat.so." + std::to_string(LIBAVFORMAT_VERSION_MAJOR);
+}
+
+template <typename F> bool resolve(void *handle, const char *name, F &out) {
+    out = reinterpret_cast<F>(dlsym(handle, name));
+    if (!out)
+        QLOG_INFO("libavformat has no %s", name);
+    return out != nullptr;
+}
+
+const FormatLibrary *load() {
+    static FormatLibrary lib;
+    std::string name = soname();
+    void *handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        QLOG_INFO("cannot load %s: %s", name.c_str(), dlerror());
+        return nullptr;
+    }
+    bool ok = resolve(handle, "avformat_alloc_context", lib.allocContext) &
+              resolve(handle, "avformat_open_input", lib.openInput) &
+              resolve(handle, "avformat_find_stream_info", lib.findStreamInfo) &
+              resolve(handle, "avformat_close_input", lib.closeInput) &
+              resolve(handle, "av_find_input_format", lib.findInputFormat) &
+              resolve(handle, "av_read_frame", lib.readFrame) &
+              resolve(handle, "avio_alloc_context", lib.ioAllocContext) &
+              resolve(handle, "avio_context_free", lib.ioContextFree);
+    if (!ok)
+        return nullptr; // the handle stays: FFmpeg's libraries are not made to unload
+    gLoaded = true;
+    QLOG_INFO("loaded %s for a container stream", name.c_str());
+    return &lib;
+}
+
+} // namespace
+
+const FormatLibrary *FormatLibrary::get() {
+    static const FormatLibrary *lib = load();
+    return lib;
+}
+
+bool FormatLibrary::loaded() {
+    return gLoaded;
+}
+
+} // namespace quorane::engine
