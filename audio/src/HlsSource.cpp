@@ -3,6 +3,7 @@
 #include "EngineLimits.h"
 #include "Id3Tag.h"
 #include "PlaylistParser.h"
+#include "TsAudioReader.h"
 #include "TsId3Reader.h"
 
 #include <algorithm>
@@ -245,8 +246,21 @@ bool HlsSource::feed(const HlsPlaylist::Segment &segment) {
     // them, they are its titles and #EXTINF no longer counts.
     std::vector<TsId3Reader::Title> timed;
     if (!fmp4 && !bytes.empty() && bytes[0] == '\x47') {
-        timed = TsId3Reader::titles(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size());
+        const auto *p = reinterpret_cast<const uint8_t *>(bytes.data());
+        timed = TsId3Reader::titles(p, bytes.size());
         timedId3_ = timedId3_ || !timed.empty();
+        // AAC or MP3 in TS goes to the decoder as the bare stream it
+        // carries, decided on the first segment for the whole stream.
+        if (!begun_ || bareTs_) {
+            TsAudioReader::Audio audio = TsAudioReader::extract(p, bytes.size());
+            if (!begun_)
+                bareTs_ = !audio.bytes.empty();
+            if (bareTs_) {
+                for (TsId3Reader::Title &t : timed)
+                    t.offset = audio.at(t.offset);
+                bytes = std::move(audio.bytes);
+            }
+        }
     }
     if (block.empty() && !timedId3_ && !segment.title.empty())
         block = "StreamTitle='" + segment.title + "';";

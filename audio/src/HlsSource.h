@@ -96,6 +96,7 @@ private:
     std::string mapUri_;                  // init section already written ("" none)
     std::string lastTitle_;               // last title block reported
     bool timedId3_ = false;               // TS segments carry ID3 titles: #EXTINF ignored
+    bool bareTs_ = false;                 // TS segments are passed on as their bare audio
     bool begun_ = false;                  // the ring is allocated and the first bytes written
     long bandwidth_ = 0;                  // of the chosen variant, bits per second
     std::chrono::steady_clock::time_point lastGrowth_; // when the playlist last grew

@@ -187,7 +187,10 @@ double firstSound(bool engine, const std::string &self, const std::string &url) 
 void report(const char *what, double engine, double mpv, const char *unit, double target) {
     double ratio = mpv > 0 ? engine / mpv : -1;
     std::printf("%-22s engine %9.1f %-3s  mpv %9.1f %-3s  ratio %.2f  (target <= %.1f: %s)\n", what,
-                engine, unit, mpv, unit, ratio, target, ratio <= target ? "met" : "MISSED");
+                engine, unit, mpv, unit, ratio, target,
+                ratio < 0         ? "no figure of mpv's"
+                : ratio <= target ? "met"
+                                  : "MISSED");
 }
 
 } // namespace
