@@ -136,9 +136,10 @@ int main(int argc, char **argv) {
         const long peak = ProcStatusKiB("VmHWM:");
         const double kept = (after - before) * 1024.0 / double(fileSize);
         const double reading = (peak - before) * 1024.0 / double(fileSize);
-        std::printf("%-44s %9.1f MB   %6.2f x the file size = %.3f x the 2.4 bound\n",
-                    "memory of the list (VmRSS delta)", (after - before) / 1024.0, kept,
-                    kept / 2.4);
+        std::printf("%-44s %9.1f MB   %6.2f x the file size = %.3f x the 2.4 bound"
+                    " (%.0f bytes a station)\n",
+                    "memory of the list (VmRSS delta)", (after - before) / 1024.0, kept, kept / 2.4,
+                    (after - before) * 1024.0 / Lines);
         std::printf("%-44s %9.1f MB   %6.2f x the file size = %.3f x the 2.5 bound\n",
                     "peak memory while reading (VmHWM delta)", (peak - before) / 1024.0, reading,
                     reading / 2.5);

@@ -121,7 +121,7 @@ void TForm1::Loadlist1Click() {
         return;
     // The file is read before anything is cleared: a file that cannot be read
     // costs the user nothing.
-    QStringList lines = StationFile::Read(name);
+    StationLines lines = StationFile::Read(name);
     Model->SetRowCount(0);
     Stations.Assign(std::move(lines));
     Model->SetRowCount(Stations.Count());

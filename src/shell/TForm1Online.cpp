@@ -84,7 +84,7 @@ void TForm1::Downloadlistfromserver1Click() {
     if (!WriteFileAtomically(writeName, bytes, &reason))
         CannotCreate(writeName, reason);
     // Read back as at start-up, so the list is exactly what the file holds.
-    QStringList lines =
+    StationLines lines =
         StationFile::Read(ResolvePath(AppPaths::DataDir() + QStringLiteral("Data/stations.txt")));
     Model->SetRowCount(0);
     Stations.Assign(std::move(lines));

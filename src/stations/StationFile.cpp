@@ -86,10 +86,10 @@ QStringList SplitLines(const QString &text) {
     StationReader reader(StationReader::Encoding::Utf16LE);
     reader.Feed(QByteArrayView(reinterpret_cast<const char *>(text.utf16()),
                                text.size() * qsizetype(sizeof(char16_t))));
-    return reader.Finish();
+    return reader.Finish().ToStringList();
 }
 
-QStringList Read(const QString &path) {
+StationLines Read(const QString &path) {
     Fd file;
     // Non-blocking, so that opening a FIFO with no writer returns at once;
     // what is not a regular file is refused before anything is read.
@@ -142,14 +142,18 @@ QStringList Read(const QString &path) {
     return reader.Finish();
 }
 
-void Write(const QString &path, const QStringList &lines) {
+void Write(const QString &path, const StationLines &lines) {
     qsizetype size = 0;
-    for (const QString &l : lines)
-        size += l.size() + 2;
+    for (qsizetype i = 0; i < lines.Count(); ++i)
+        size += lines.Raw(i).size + 2;
     QString text;
     text.reserve(size);
-    for (const QString &l : lines) {
-        text += l;
+    for (qsizetype i = 0; i < lines.Count(); ++i) {
+        const StationLines::Text line = lines.Raw(i);
+        if (line.latin1)
+            text += QLatin1String(line.latin1, line.size);
+        else
+            text += QStringView(line.utf16, line.size);
         text += QLatin1String("\r\n");
     }
     QString reason;

@@ -1,6 +1,8 @@
 #pragma once
 // Reading and writing station files (the station list and the lists of Load
 // list and Save list).
+#include "stations/StationLines.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -14,12 +16,12 @@ constexpr qint64 MaxFileSize = qint64(512) << 20;
 // <reason>" when it cannot be opened or read, is not a regular file (a
 // folder, a FIFO, a device) or is larger than MaxFileSize. It reads in
 // blocks, so the memory it needs is that of the lines it returns.
-QStringList Read(const QString &path);
+StationLines Read(const QString &path);
 // Writes `lines`, each followed by CR LF, in the 8-bit code page with no
 // mark, through a temporary file renamed over the old one; raises
 // QuoraneError "Cannot create file "<path>". <reason>" and leaves the old
 // file untouched when that fails.
-void Write(const QString &path, const QStringList &lines);
+void Write(const QString &path, const StationLines &lines);
 
 // The text of a file's bytes, by its mark: FF FE UTF-16LE, FE FF UTF-16BE,
 // EF BB BF UTF-8, else the 8-bit code page (in a UTF-8 page: UTF-8 when all

@@ -7,34 +7,38 @@ void StationList::OutOfBounds(int i) {
     throw QuoraneError(QStringLiteral("List index out of bounds (%1)").arg(i));
 }
 
-const QString &StationList::Line(int i) const {
+QString StationList::Line(int i) const {
     if (i < 0 || i >= Count())
         OutOfBounds(i);
-    return lines_.at(i);
+    return lines_.At(i);
 }
 
 void StationList::Insert(int i, const QString &line) {
     if (i < 0 || i > Count())
         OutOfBounds(i);
-    lines_.insert(i, line);
+    lines_.Insert(i, line);
     ++revision_;
 }
 
 void StationList::Delete(int i) {
     if (i < 0 || i >= Count())
         OutOfBounds(i);
-    lines_.removeAt(i);
+    lines_.RemoveAt(i);
     ++revision_;
 }
 
 void StationList::Clear() {
-    lines_.clear();
+    lines_.Clear();
     ++revision_;
 }
 
-void StationList::Assign(QStringList lines) {
+void StationList::Assign(StationLines lines) {
     lines_ = std::move(lines);
     ++revision_;
+}
+
+void StationList::Assign(const QStringList &lines) {
+    Assign(StationLines::FromStringList(lines));
 }
 
 void StationList::LoadFromFile(const QString &path) {

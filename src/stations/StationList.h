@@ -2,19 +2,23 @@
 // StationList: the ordered list of station lines the main window shows and
 // plays. Lines are kept exactly as read (no parsing, duplicates allowed,
 // never sorted). Positions outside the list fail with "List index out of
-// bounds (%d)" and leave the list unchanged. UI thread only.
+// bounds (%d)" and leave the list unchanged. The lines are stored compactly
+// (StationLines) and made into text when asked for. UI thread only.
+#include "stations/StationLines.h"
+
 #include <QString>
 #include <QStringList>
 
 class StationList {
 public:
-    int Count() const { return int(lines_.size()); }
-    const QString &Line(int i) const;
+    int Count() const { return int(lines_.Count()); }
+    QString Line(int i) const;
     void Insert(int i, const QString &line);
     void Delete(int i);
     void Clear();
-    const QStringList &Lines() const { return lines_; }
-    void Assign(QStringList lines);
+    const StationLines &Lines() const { return lines_; }
+    void Assign(StationLines lines);
+    void Assign(const QStringList &lines);
     // Counts every change, so the program can tell whether the user changed
     // the list since a given moment.
     quint64 Revision() const { return revision_; }
@@ -28,6 +32,6 @@ public:
 
 private:
     [[noreturn]] static void OutOfBounds(int i);
-    QStringList lines_;
+    StationLines lines_;
     quint64 revision_ = 0;
 };

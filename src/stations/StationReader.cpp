@@ -62,13 +62,12 @@ void StationReader::Split(QStringView text) {
         if (c != u'\r' && c != u'\n')
             continue;
         const QStringView piece = text.mid(start, i - start);
-        // Each line is allocated at its own size: the list is what stays.
         if (pending_.isEmpty()) {
-            lines_.append(piece.toString());
+            lines_.Append(piece);
         } else {
             pending_.append(piece);
-            pending_.squeeze();
-            lines_.append(std::exchange(pending_, QString()));
+            lines_.Append(pending_);
+            pending_.clear();
         }
         if (c == u'\r') {
             if (i + 1 < n) {
@@ -84,15 +83,16 @@ void StationReader::Split(QStringView text) {
         pending_ += text.mid(start);
 }
 
-QStringList StationReader::Finish() {
+StationLines StationReader::Finish() {
     const auto *decoder = static_cast<const ReaderDecoder *>(decoder_.get());
     if (!ended_ && decoder && decoder->HasLeftover())
         Split(QStringView(u"\uFFFD"));
     if (!pending_.isEmpty()) {
-        pending_.squeeze();
-        lines_.append(std::exchange(pending_, QString()));
+        lines_.Append(pending_);
+        pending_ = QString();
     }
-    return std::exchange(lines_, QStringList());
+    lines_.Squeeze();
+    return std::exchange(lines_, StationLines());
 }
 
 QString StationReader::Decode(Encoding encoding, QByteArrayView bytes) {

@@ -6,9 +6,10 @@
 // StationFile). Lines end at CR LF, a lone CR or LF; a line end at the very
 // end adds no line; the text ends at its first NUL. One object per read; UI
 // thread (it runs inside a read of the station list).
+#include "stations/StationLines.h"
+
 #include <QByteArrayView>
 #include <QStringDecoder>
-#include <QStringList>
 #include <memory>
 
 class StationReader {
@@ -22,8 +23,8 @@ public:
     void Feed(QByteArrayView bytes);
     // True once a NUL ended the text: the rest of the file need not be read.
     bool Ended() const { return ended_; }
-    // The lines, the unterminated last one included.
-    QStringList Finish();
+    // The lines, the unterminated last one included, with no room to spare.
+    StationLines Finish();
 
     // All of `bytes` decoded at once (a cut-off last character becomes
     // U+FFFD).
@@ -34,7 +35,7 @@ private:
     // A stateful decoder for the multi-byte encodings, so a character cut
     // by a block boundary is joined again; null for windows-1252.
     std::unique_ptr<QStringDecoder> decoder_;
-    QStringList lines_;
+    StationLines lines_;
     QString pending_;        // the line begun but not yet ended
     bool pendingCr_ = false; // the last block ended in CR: an LF next is its pair
     bool ended_ = false;

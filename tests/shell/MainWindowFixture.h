@@ -54,7 +54,7 @@ protected:
             form->sListView1->selectionModel()->select(
                 form->Model->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    QStringList Lines() const { return form->Stations.Lines(); }
+    QStringList Lines() const { return form->Stations.Lines().ToStringList(); }
     QList<ScriptedPrompts::Shown> Errors() const { return app.prompts.ErrorBoxes(); }
 
     TempAppFolder app;

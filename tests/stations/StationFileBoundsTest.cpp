@@ -51,12 +51,16 @@ protected:
             EXPECT_GT(e.message().size(), start.size() + 5) << "a reason follows";
         }
         EXPECT_LT(clock.elapsed(), 5000) << "refused at once, nothing read";
-        EXPECT_EQ(list.Lines(), QStringList({"kept"}));
+        EXPECT_EQ(list.Lines().ToStringList(), QStringList({"kept"}));
     }
 
     Utf8Page page;
     QTemporaryDir dir;
 };
+
+QStringList ReadList(const QString &path) {
+    return StationFile::Read(path).ToStringList();
+}
 
 // Lines too long to print whole: their count, lengths and last characters.
 std::string Brief(const QStringList &lines) {
@@ -81,15 +85,15 @@ TEST_F(StationFileBounds, AnEightBitFileKeepsItsTextAndIsWrittenBackInTheLocales
     const QStringList expected{QString::fromUtf8("Caf\u00e9\tRadio \u20ac") + QChar(0x81) +
                                    QChar(0x8D) + QChar(0x8F) + QChar(0x90) + QChar(0x9D),
                                QString::fromUtf8("Z\u00fcrich")};
-    EXPECT_EQ(list.Lines(), expected);
+    EXPECT_EQ(list.Lines().ToStringList(), expected);
     list.SaveToFile(path);
     EXPECT_EQ(Bytes(path), expected.join("\r\n").toUtf8() + "\r\n");
     list.LoadFromFile(path);
-    EXPECT_EQ(list.Lines(), expected) << "the text survives a second run";
+    EXPECT_EQ(list.Lines().ToStringList(), expected) << "the text survives a second run";
 
     // One byte that is not UTF-8 makes the whole file 8-bit: the same rule
     // as for stream titles, and one way to read it, not a mix of two.
-    EXPECT_EQ(StationFile::Read(Put("Caf\xC3\xA9 \xE9")),
+    EXPECT_EQ(ReadList(Put("Caf\xC3\xA9 \xE9")),
               QStringList({QString::fromUtf8("Caf\u00c3\u00a9 \u00e9")}));
 }
 
@@ -108,13 +112,13 @@ TEST_F(StationFileBounds, AUtf8FileIsWrittenBackByteForByte) {
 TEST_F(StationFileBounds, CharactersAndLineEndsCutByABlockBoundaryReadWhole) {
     const QByteArray run(Block - 1, 'a');
     // A two-byte and a four-byte character, and CR LF, across the boundary.
-    EXPECT_LINES(StationFile::Read(Put(run + "\xC3\xA9x")),
+    EXPECT_LINES(ReadList(Put(run + "\xC3\xA9x")),
                  QStringList({QString(run) + QString::fromUtf8("\u00e9x")}));
-    EXPECT_LINES(StationFile::Read(Put(run.left(Block - 2) + "\xF0\x9F\x98\x80")),
+    EXPECT_LINES(ReadList(Put(run.left(Block - 2) + "\xF0\x9F\x98\x80")),
                  QStringList({QString(run.left(Block - 2)) + QString::fromUtf8("\U0001F600")}));
     // A CR at a block's end and the LF after it are one line end.
-    EXPECT_LINES(StationFile::Read(Put(run + "\r\nb")), QStringList({QString(run), "b"}));
-    EXPECT_LINES(StationFile::Read(Put(run + "\r\rb")), QStringList({QString(run), "", "b"}));
+    EXPECT_LINES(ReadList(Put(run + "\r\nb")), QStringList({QString(run), "b"}));
+    EXPECT_LINES(ReadList(Put(run + "\r\rb")), QStringList({QString(run), "", "b"}));
 
     // UTF-16: the blocks start after the mark; a surrogate pair across.
     QByteArray le("\xFF\xFE", 2);
@@ -122,11 +126,11 @@ TEST_F(StationFileBounds, CharactersAndLineEndsCutByABlockBoundaryReadWhole) {
     for (qsizetype i = 0; i < units; ++i)
         le.append("b\0", 2);
     le.append("\x3D\xD8\x00\xDE", 4); // U+1F600
-    EXPECT_LINES(StationFile::Read(Put(le)),
+    EXPECT_LINES(ReadList(Put(le)),
                  QStringList({QString(units, 'b') + QString::fromUtf8("\U0001F600")}));
 
     // A byte that is not UTF-8 far into the file still decides its reading.
-    EXPECT_LINES(StationFile::Read(Put("\xC3\xA9\n" + QByteArray(2 * Block, 'c') + "\xE9")),
+    EXPECT_LINES(ReadList(Put("\xC3\xA9\n" + QByteArray(2 * Block, 'c') + "\xE9")),
                  QStringList({QString::fromUtf8("\u00c3\u00a9"),
                               QString(2 * Block, 'c') + QString::fromUtf8("\u00e9")}));
 }
@@ -144,5 +148,5 @@ TEST_F(StationFileBounds, WhatIsNotARegularFileOrIsTooLargeIsRefusedAndTheListKe
     ASSERT_TRUE(QFile::resize(big, StationFile::MaxFileSize + 1));
     ExpectRefused(big);
     ASSERT_TRUE(QFile::resize(big, StationFile::MaxFileSize));
-    EXPECT_TRUE(StationFile::Read(big).isEmpty());
+    EXPECT_TRUE(ReadList(big).isEmpty());
 }

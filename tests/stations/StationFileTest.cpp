@@ -29,7 +29,7 @@ QStringList ReadBytes(const QByteArray &bytes) {
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
     f.close();
-    return StationFile::Read(path);
+    return StationFile::Read(path).ToStringList();
 }
 
 QByteArray FileBytes(const QString &path) {
@@ -92,13 +92,13 @@ TEST(StationListTest, PositionsOutsideTheListFailAndChangeNothing) {
         EXPECT_EQ(e.message(), "List index out of bounds (-1)");
     }
     EXPECT_THROW(list.Insert(3, "x"), QuoraneError);
-    EXPECT_EQ(list.Lines(), QStringList({"one", "two"}));
+    EXPECT_EQ(list.Lines().ToStringList(), QStringList({"one", "two"}));
 
     const quint64 before = list.Revision();
     list.Insert(2, "three"); // at the end is allowed
     list.Insert(0, "zero");
     list.Delete(1);
-    EXPECT_EQ(list.Lines(), QStringList({"zero", "two", "three"}));
+    EXPECT_EQ(list.Lines().ToStringList(), QStringList({"zero", "two", "three"}));
     EXPECT_GT(list.Revision(), before);
 }
 
@@ -150,10 +150,10 @@ TEST(StationFileRead, AFileThatCannotBeOpenedNamesItAndLeavesTheListAlone) {
             << e.message().toStdString();
         EXPECT_GT(e.message().size(), QString("Cannot open file \"%1\". ").arg(path).size());
     }
-    EXPECT_EQ(list.Lines(), QStringList({"kept"}));
+    EXPECT_EQ(list.Lines().ToStringList(), QStringList({"kept"}));
     // A folder is not a station file either.
     EXPECT_THROW(list.LoadFromFile(dir.path()), QuoraneError);
-    EXPECT_EQ(list.Lines(), QStringList({"kept"}));
+    EXPECT_EQ(list.Lines().ToStringList(), QStringList({"kept"}));
 }
 
 TEST(StationFileWrite, WritesCrLfAfterEveryLineWithoutAMarkAndReadsBack) {
@@ -166,10 +166,10 @@ TEST(StationFileWrite, WritesCrLfAfterEveryLineWithoutAMarkAndReadsBack) {
               QByteArray("A\tB\t\r\n\r\n") + QString::fromUtf8("R\u00e1dio\tx").toUtf8() + "\r\n");
     StationList back;
     back.LoadFromFile(path);
-    EXPECT_EQ(back.Lines(), list.Lines());
+    EXPECT_EQ(back.Lines().ToStringList(), list.Lines().ToStringList());
 
     // An empty list is an empty file; a UTF-8 file with a mark is written without it.
-    list.Assign({});
+    list.Assign(QStringList());
     list.SaveToFile(path);
     EXPECT_EQ(FileBytes(path), QByteArray());
     EXPECT_EQ(QFileInfo(path).size(), 0);
@@ -179,16 +179,17 @@ TEST(StationFileWrite, SubstitutesWhatTheEightBitPageCannotHold) {
     PageScope page("windows-1252");
     QTemporaryDir dir;
     const QString path = dir.path() + "/out.txt";
-    StationFile::Write(path,
-                       {QString::fromUtf8("Caf\u00e9 \u0420\u0430\u0434\u0438\u043e \u20ac")});
+    StationFile::Write(path, StationLines::FromStringList({QString::fromUtf8(
+                                 "Caf\u00e9 \u0420\u0430\u0434\u0438\u043e \u20ac")}));
     EXPECT_EQ(FileBytes(path), QByteArray("Caf\xE9 ????? \x80\r\n"));
-    EXPECT_EQ(StationFile::Read(path), QStringList({QString::fromUtf8("Caf\u00e9 ????? \u20ac")}));
+    EXPECT_EQ(StationFile::Read(path).ToStringList(),
+              QStringList({QString::fromUtf8("Caf\u00e9 ????? \u20ac")}));
 }
 
 TEST(StationFileWrite, AFailedWriteKeepsTheOldFileByteForByte) {
     QTemporaryDir dir;
     const QString path = dir.path() + "/keep.txt";
-    StationFile::Write(path, {"old line"});
+    StationFile::Write(path, StationLines::FromStringList({"old line"}));
     const QByteArray before = FileBytes(path);
     // A disk that fills up half-way through: files may not grow past 1 KiB.
     QStringList big;
@@ -197,7 +198,7 @@ TEST(StationFileWrite, AFailedWriteKeepsTheOldFileByteForByte) {
     {
         FileSizeLimit limit(1024);
         try {
-            StationFile::Write(path, big);
+            StationFile::Write(path, StationLines::FromStringList(big));
             ADD_FAILURE() << "no error";
         } catch (const QuoraneError &e) {
             EXPECT_TRUE(e.message().startsWith("Cannot create file \"" + path + "\". "))
@@ -207,5 +208,7 @@ TEST(StationFileWrite, AFailedWriteKeepsTheOldFileByteForByte) {
     EXPECT_EQ(FileBytes(path), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"keep.txt"}));
     // A missing folder is reported the same way.
-    EXPECT_THROW(StationFile::Write(dir.path() + "/no/such/folder.txt", {"x"}), QuoraneError);
+    EXPECT_THROW(
+        StationFile::Write(dir.path() + "/no/such/folder.txt", StationLines::FromStringList({"x"})),
+        QuoraneError);
 }
