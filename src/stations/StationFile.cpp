@@ -129,6 +129,7 @@ StationLines Read(const QString &path) {
         utf8 = check.Valid();
     }
     StationReader reader(EncodingOf(head, utf8, &mark));
+    reader.Reserve(qsizetype(size));
     // Read no further than the size seen at the start: a file that grows
     // meanwhile cannot make the read unbounded.
     for (off_t at = mark; at < size && !reader.Ended();) {

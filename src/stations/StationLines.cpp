@@ -72,6 +72,11 @@ void StationLines::Clear() {
     garbage_ = 0;
 }
 
+void StationLines::Reserve(qsizetype bytes) {
+    if (bytes > text_.capacity())
+        text_.reserve(bytes);
+}
+
 void StationLines::Squeeze() {
     text_.squeeze();
     entries_.squeeze();

@@ -40,6 +40,9 @@ public:
     void Insert(qsizetype i, QStringView line);
     void RemoveAt(qsizetype i);
     void Clear();
+    // Makes room for `bytes` of text in advance, so that a read whose size
+    // is known never copies the buffer to grow it.
+    void Reserve(qsizetype bytes);
     // Gives back the room the buffers grew into, once a read is complete.
     void Squeeze();
 

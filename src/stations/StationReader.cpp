@@ -36,6 +36,14 @@ StationReader::StationReader(Encoding encoding) : decoder_(DecoderFor(encoding))
 
 StationReader::~StationReader() = default;
 
+void StationReader::Reserve(qsizetype bytes) {
+    // Nearly every line is kept as one byte a character, and line ends are
+    // not kept, so the file's size is room enough; a list of wide lines
+    // grows the buffer further as it needs. Room never written to costs no
+    // memory, and what is left over is given back at the end.
+    lines_.Reserve(bytes);
+}
+
 void StationReader::Feed(QByteArrayView bytes) {
     if (ended_ || bytes.isEmpty())
         return;

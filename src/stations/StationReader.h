@@ -19,6 +19,8 @@ public:
     explicit StationReader(Encoding encoding);
     ~StationReader();
 
+    // Makes room for the text of `bytes` of input, the size of the file.
+    void Reserve(qsizetype bytes);
     // Decodes the block and takes the lines it completes.
     void Feed(QByteArrayView bytes);
     // True once a NUL ended the text: the rest of the file need not be read.
