@@ -2,9 +2,9 @@
 // (AAC and MP3), taken apart by the engine's reader and checked frame by
 // frame, since the decoder will frame them the same way.
 #include "TsAudioReader.h"
-#include "TsId3Reader.h"
 #include "HlsServer.h"
 #include "IcyServer.h"
+#include "TsId3Reader.h"
 #include "TsId3Writer.h"
 
 #include <gtest/gtest.h>
