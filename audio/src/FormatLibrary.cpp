@@ -2,15 +2,12 @@
 
 #include "EngineLog.h"
 
-#include <atomic>
 #include <dlfcn.h>
 #include <string>
 
 namespace quorane::engine {
 
 namespace {
-
-std::atomic<bool> gLoaded{false};
 
 // The soname of the libavformat the engine was built against: its ABI is the
 // one the headers above describe.
@@ -43,7 +40,6 @@ const FormatLibrary *load() {
               resolve(handle, "avio_context_free", lib.ioContextFree);
     if (!ok)
         return nullptr; // the handle stays: FFmpeg's libraries are not made to unload
-    gLoaded = true;
     QLOG_INFO("loaded %s for a container stream", name.c_str());
     return &lib;
 }
@@ -53,10 +49,6 @@ const FormatLibrary *load() {
 const FormatLibrary *FormatLibrary::get() {
     static const FormatLibrary *lib = load();
     return lib;
-}
-
-bool FormatLibrary::loaded() {
-    return gLoaded;
 }
 
 } // namespace quorane::engine

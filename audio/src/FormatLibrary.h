@@ -28,8 +28,6 @@ struct FormatLibrary {
 
     // The loaded library, or nullptr when it cannot be loaded (logged once).
     static const FormatLibrary *get();
-    // Whether this process has loaded it (for tests and the benchmark).
-    static bool loaded();
 };
 
 } // namespace quorane::engine
