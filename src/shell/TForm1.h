@@ -95,6 +95,10 @@ public:
     // Plays CurrentUrl anew, as a favourite slot does: "Connecting to " with
     // the URL, then PlayUrl. For the desktop's media controls.
     void PlayCurrentUrl();
+    // Plays a station by its name and stream URL, as a double-click on the
+    // list does: "Connecting to <name>...", then the name in status panel 0
+    // and the now-playing panel.
+    void PlayStation(const QString &name, const QByteArray &url);
     // The one way to play a stream: releases the current one and opens url
     // without holding up the window (see StreamPlayer).
     void PlayUrl(const QByteArray &url);

@@ -16,10 +16,14 @@ void TForm1::sListView1DblClick() {
     const int row = CurrentStation();
     if (row < 0)
         return; // no station chosen: there is nothing to play
-    Playback.CurrentUrl = CodePage::ToAnsi(Model->Text(row, StationListModel::UrlColumn));
+    PlayStation(Model->Text(row, StationListModel::NameColumn),
+                CodePage::ToAnsi(Model->Text(row, StationListModel::UrlColumn)));
+}
+
+void TForm1::PlayStation(const QString &name, const QByteArray &url) {
+    Playback.CurrentUrl = url;
     // The name of the station asked for: the list may be searched while it
     // connects, but what shows afterwards belongs to this station.
-    const QString name = Model->Text(row, StationListModel::NameColumn);
     SetStatusPanel(OutcomePanel, QStringLiteral("Connecting to ") + name + QStringLiteral("..."));
     Player->PlayUrl(Playback.CurrentUrl, [this, name] {
         SetStatusPanel(OutcomePanel, name);
