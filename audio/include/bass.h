@@ -74,6 +74,11 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
  * player never sets it. */
 #define BASS_CONFIG_NET_CAFILE 0x10001
 
+/* Quorane's own option: the silent output (BASS_Init with device 0) consumes
+ * audio this many times faster than real time (1 to 64, default 1). Set
+ * before BASS_Init; tests use it to play minutes of a stream in seconds. */
+#define BASS_CONFIG_SILENT_SPEED 0x10002
+
 /* BASS_StreamGetFilePosition modes. */
 #define BASS_FILEPOS_CURRENT 0  /* bytes the decoder has consumed */
 #define BASS_FILEPOS_DOWNLOAD 1 /* bytes downloaded */
@@ -117,6 +122,51 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
 #define BASS_ACTIVE_PLAYING 1
 #define BASS_ACTIVE_STALLED 2
 #define BASS_ACTIVE_PAUSED 3
+
+/* A tap on a stream's audio for a recorder (BASS_ChannelSetTap, Quorane's
+ * own). Every event belongs to one connection of the stream, numbered (a
+ * reconnect makes a new one), and to a place `pos` in that connection's audio
+ * bytes: the bytes the decoder reads, that is the body without its ICY
+ * metadata, and for HLS the segments' audio as the decoder gets it.
+ *
+ * BASS_TAP_CONNECTION: the connection's audio begins; data/length = the
+ *   Content-Type the decoder went by.
+ * BASS_TAP_DATA: audio bytes starting at pos, in order; a jump in pos means
+ *   bytes the tap never saw (set after they had left the download buffer).
+ * BASS_TAP_META: a metadata block ("StreamTitle='...';") that arrived when
+ *   pos audio bytes had come: the place where BASS_SYNC_META announces it.
+ * BASS_TAP_LEVEL: a packet the decoder read starting at pos decoded into
+ *   `frames` output frames at `rate`, whose samples have the mean square
+ *   `level` (0 = silence, 1 = full scale). Ogg and MP4 demuxers place
+ *   several packets at the start of the page or fragment they came in. */
+#define BASS_TAP_CONNECTION 1
+#define BASS_TAP_DATA 2
+#define BASS_TAP_META 3
+#define BASS_TAP_LEVEL 4
+
+typedef struct BASS_TAPEVENT {
+    DWORD kind;
+    DWORD connection;
+    QWORD pos;
+    const void *data; /* CONNECTION, DATA, META; valid during the call only */
+    DWORD length;
+    DWORD frames; /* LEVEL */
+    DWORD rate;   /* LEVEL */
+    float level;  /* LEVEL */
+} BASS_TAPEVENT;
+
+/* Called on the stream's download and decode threads (and, while the tap is
+ * set, on the calling thread) one event at a time, in order for each kind.
+ * It must copy what it needs and return at once, and must not call the
+ * engine: the stream's threads wait for it. */
+typedef void TAPPROC(DWORD channel, const BASS_TAPEVENT *event, void *user);
+/* BASS_ChannelSetTap(handle, proc, user) sets the stream's one tap, replacing
+ * the one before, and hands it at once, on the calling thread, what the
+ * engine still keeps of the newest connection: its start, its first 64 KiB
+ * and whatever the download buffer holds, its blocks and recent levels; then
+ * every new event as it comes. So a tap set as soon as the stream plays sees
+ * the stream from its first byte. A null proc removes the tap: once the call
+ * returns, the old proc is not running and never runs again. */
 
 #if defined(QUORANE_BASS_BUILDING)
 #define QUORANE_BASS_API __attribute__((visibility("default")))

@@ -113,4 +113,6 @@ QUORANE_BASS_ENTRY(BOOL, BASS_ChannelRemoveFX, (DWORD handle, DWORD fx), 0, 0)
 QUORANE_BASS_ENTRY(BOOL, BASS_FXSetParameters, (DWORD handle, const void *params), 0, 0)
 QUORANE_BASS_ENTRY(BOOL, BASS_FXGetParameters, (DWORD handle, void *params), 0, 0)
 QUORANE_BASS_ENTRY(BOOL, BASS_FXReset, (DWORD handle), 0, 0)
+/* Quorane's own entry points, after the common ones. */
+QUORANE_BASS_ENTRY(BOOL, BASS_ChannelSetTap, (DWORD handle, TAPPROC *proc, void *user), 0, 1)
 /* clang-format on */

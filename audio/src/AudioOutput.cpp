@@ -5,11 +5,12 @@
 #include "bass.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cstring>
 
 namespace quorane::engine {
 
-int AudioOutput::open(int rate, bool silentOnly) {
+int AudioOutput::open(int rate, bool silentOnly, int silentSpeed) {
     // The player handles SIGINT and SIGTERM itself; SDL's own handlers would
     // swallow them into an event queue that nobody reads.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
@@ -32,6 +33,10 @@ int AudioOutput::open(int rate, bool silentOnly) {
     if (dev == 0) {
         // No usable sound device (a headless machine): the silent driver
         // keeps streams running at real-time pace.
+        // Told of a rate that many times higher, the silent driver paces
+        // itself that much faster, while the mix stays at `rate`.
+        if (silentOnly)
+            want.freq = rate * std::max(silentSpeed, 1);
         if (SDL_AudioInit("dummy") == 0)
             dev = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     }
@@ -41,6 +46,7 @@ int AudioOutput::open(int rate, bool silentOnly) {
     }
     device_ = dev;
     rate_ = rate;
+    speed_ = silentOnly ? std::max(silentSpeed, 1) : 1;
     SDL_PauseAudioDevice(dev, 0);
     return BASS_OK;
 }

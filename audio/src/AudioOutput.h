@@ -24,12 +24,16 @@ struct Voice {
 
 class AudioOutput {
 public:
-    // Opens the default device (silentOnly = false) or the silent one.
-    // Returns a BASS error code.
-    int open(int rate, bool silentOnly);
+    // Opens the default device (silentOnly = false) or the silent one, which
+    // then consumes `silentSpeed` times faster than real time. Returns a BASS
+    // error code.
+    int open(int rate, bool silentOnly, int silentSpeed = 1);
     void close();
     bool isOpen() const { return device_ != 0; }
     int rate() const { return rate_; }
+    // How many times faster than real time the output consumes (1 but for
+    // a silent output made faster for tests).
+    int speed() const { return speed_; }
 
     // Attaches a stream to the mix. Returns false when all slots are taken.
     bool attach(Voice *voice);
@@ -46,6 +50,7 @@ private:
     static constexpr size_t kSlots = 64;
     uint32_t device_ = 0; // SDL device id; owned by the API thread under the engine lock
     int rate_ = 0;        // same
+    int speed_ = 1;       // same
     bool subsystem_ =
         false; // SDL's audio subsystem was started (else only the silent driver); same
     // The streams being mixed: written by API calls, read by the callback.

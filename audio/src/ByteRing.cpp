@@ -23,6 +23,9 @@ bool ByteRing::allocated() const {
 }
 
 bool ByteRing::write(const uint8_t *data, size_t len) {
+    const uint8_t *const start = data;
+    const size_t total = len;
+    const uint64_t pos = written_.load(); // the writer's own counter
     std::unique_lock lock(mutex_);
     while (len > 0) {
         if (aborted_)
@@ -48,7 +51,27 @@ bool ByteRing::write(const uint8_t *data, size_t len) {
         if (readerWaiting_)
             readable_.notify_all();
     }
+    lock.unlock();
+    if (observer_ && total > 0)
+        observer_(pos, start, total);
     return true;
+}
+
+uint64_t ByteRing::copyWritten(uint64_t from, std::string &out) const {
+    std::lock_guard lock(mutex_);
+    const uint64_t end = written_.load();
+    const size_t cap = capacity_.load();
+    uint64_t begin = std::max(from, end > cap ? end - cap : 0);
+    out.clear();
+    if (!buf_ || begin >= end)
+        return std::max(from, end);
+    const size_t n = static_cast<size_t>(end - begin);
+    const size_t at = static_cast<size_t>(begin % cap);
+    const size_t first = std::min(n, cap - at);
+    out.resize(n);
+    std::memcpy(out.data(), buf_.get() + at, first);
+    std::memcpy(out.data() + first, buf_.get(), n - first);
+    return begin;
 }
 
 long ByteRing::read(uint8_t *out, size_t len) {

@@ -8,8 +8,10 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace quorane::engine {
 
@@ -40,6 +42,15 @@ public:
     // Wakes every waiting thread for good: the stream is being freed.
     void abort();
 
+    // Called by write() on the writer's thread, without the lock, once bytes
+    // at stream position `pos` are in the ring. Set before the first write.
+    using Observer = std::function<void(uint64_t pos, const uint8_t *data, size_t len)>;
+    void setObserver(Observer observer) { observer_ = std::move(observer); }
+    // Copies the bytes written from position `from` on that the ring still
+    // holds (consumed or not) into out; returns the position of out's first
+    // byte, later than `from` when the ring has overwritten what came before.
+    uint64_t copyWritten(uint64_t from, std::string &out) const;
+
     uint64_t downloaded() const; // audio bytes written in, ever
     uint64_t consumed() const;   // bytes read out by the decoder, ever
     size_t capacity() const;
@@ -61,6 +72,7 @@ private:
     bool readerWaiting_ = false;
     bool ended_ = false;
     bool aborted_ = false;
+    Observer observer_; // set before the first write, then read by the writer only
 };
 
 } // namespace quorane::engine

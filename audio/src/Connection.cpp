@@ -4,10 +4,9 @@ namespace quorane::engine {
 
 Connection::Connection(uint32_t serial, HttpSource::Options options, PlaybackTimeline &timeline)
     : serial_(serial), url_(options.url), timeline_(timeline) {
-    source_ = std::make_unique<HttpSource>(std::move(options), ring_,
-                                           [this](const std::string &block, uint64_t byte) {
-                                               timeline_.addAtByte(serial_, byte, block);
-                                           });
+    source_ = std::make_unique<HttpSource>(
+        std::move(options), ring_,
+        [this](const std::string &block, uint64_t byte) { blockArrived(block, byte); });
 }
 
 Connection::Connection(uint32_t serial, HttpSource::Options options, PlaybackTimeline &timeline,
@@ -15,14 +14,37 @@ Connection::Connection(uint32_t serial, HttpSource::Options options, PlaybackTim
     : serial_(serial), url_(options.url), timeline_(timeline), hls_(true) {
     HlsSource::Options o{options.url, std::move(hls.playlist), std::move(hls.answer), hls.resumeAt,
                          options.net, options.bufferMs,        options.proc,          options.user};
-    source_ = std::make_unique<HlsSource>(std::move(o), ring_,
-                                          [this](const std::string &block, uint64_t byte) {
-                                              timeline_.addAtByte(serial_, byte, block);
-                                          });
+    source_ = std::make_unique<HlsSource>(
+        std::move(o), ring_,
+        [this](const std::string &block, uint64_t byte) { blockArrived(block, byte); });
 }
 
 Connection::~Connection() {
     stop();
+}
+
+void Connection::setTap(StreamTap &tap) {
+    tap_ = &tap;
+    ring_.setObserver([this](uint64_t pos, const uint8_t *data, size_t len) {
+        startTap();
+        tap_->bytes(serial_, pos, data, len);
+    });
+}
+
+void Connection::blockArrived(const std::string &block, uint64_t byte) {
+    timeline_.addAtByte(serial_, byte, block);
+    if (tap_) {
+        startTap();
+        tap_->meta(serial_, byte, block);
+    }
+}
+
+// The answer is complete by the first audio byte or block (download thread).
+void Connection::startTap() {
+    if (tapStarted_)
+        return;
+    tapStarted_ = true;
+    tap_->connectionStarted(serial_, source_->answer().contentType, ring_);
 }
 
 void Connection::startDownload() {
@@ -44,6 +66,12 @@ void Connection::startDecoder(PcmRing &out, const std::atomic<bool> &playing, in
     decoder_ =
         std::make_unique<StreamDecoder>(ring_, out, playing, outRate, source_->answer().contentType,
                                         firstBytes, std::move(onComment), std::move(onPosition));
+    decoder_->setOutputSpeed(outputSpeed_);
+    if (tap_)
+        decoder_->setLevelCallback(
+            [this, outRate](uint64_t pos, uint32_t frames, float meanSquare) {
+                tap_->level(serial_, pos, frames, static_cast<uint32_t>(outRate), meanSquare);
+            });
     decoder_->start();
 }
 
@@ -53,6 +81,8 @@ void Connection::stop() {
     if (decoder_)
         decoder_->stop();
     timeline_.dropConnection(serial_);
+    if (tap_)
+        tap_->connectionGone(serial_);
 }
 
 } // namespace quorane::engine

@@ -14,6 +14,7 @@
 #include "HttpSource.h"
 #include "PlaybackTimeline.h"
 #include "StreamDecoder.h"
+#include "StreamTap.h"
 
 #include <memory>
 #include <string>
@@ -35,6 +36,11 @@ public:
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;
 
+    // The stream's tap, which hears of the audio bytes, blocks and decoded
+    // levels of this connection; set before startDownload.
+    void setTap(StreamTap &tap);
+    // How many times faster than real time the output plays; before startDecoder.
+    void setOutputSpeed(int speed) { outputSpeed_ = speed; }
     // Starts the download; ICY blocks go to the timeline tagged with their byte.
     void startDownload();
     // Starts decoding into `out`. With titlesFromComments the stream's own
@@ -63,6 +69,10 @@ public:
     bool decoderFinished() const { return decoder_ && decoder_->finished(); }
 
 private:
+    // Download thread: a metadata block after `byte` audio bytes.
+    void blockArrived(const std::string &block, uint64_t byte);
+    void startTap();
+
     const uint32_t serial_;
     const std::string url_;
     PlaybackTimeline &timeline_; // the stream's; outlives this
@@ -70,6 +80,9 @@ private:
     std::unique_ptr<StreamSource> source_;
     bool hls_ = false;
     std::unique_ptr<StreamDecoder> decoder_;
+    StreamTap *tap_ = nullptr; // the stream's; outlives this; fixed before startDownload
+    bool tapStarted_ = false;  // download thread only: the tap was told of this connection
+    int outputSpeed_ = 1;      // fixed before startDecoder
 };
 
 } // namespace quorane::engine

@@ -67,7 +67,7 @@ int Engine::init(int device, DWORD freq) {
     if (initialised_)
         return BASS_ERROR_ALREADY;
     // Device 0 is "no sound": the silent output, still paced in real time.
-    int error = output_.open(static_cast<int>(freq), device == 0);
+    int error = output_.open(static_cast<int>(freq), device == 0, static_cast<int>(silentSpeed_));
     if (error != BASS_OK)
         return error;
     initialised_ = true;
@@ -110,6 +110,11 @@ bool Engine::setConfig(DWORD option, DWORD value) {
     case BASS_CONFIG_NET_RECONNECT_LIMIT:
         reconnectLimitMs_ = value;
         return true;
+    case BASS_CONFIG_SILENT_SPEED:
+        if (value < 1 || value > 64)
+            return false;
+        silentSpeed_ = value;
+        return true;
     default:
         return false;
     }
@@ -128,6 +133,9 @@ bool Engine::getConfig(DWORD option, DWORD &value) {
         return true;
     case BASS_CONFIG_NET_RECONNECT_LIMIT:
         value = reconnectLimitMs_;
+        return true;
+    case BASS_CONFIG_SILENT_SPEED:
+        value = silentSpeed_;
         return true;
     default:
         return false;
@@ -165,6 +173,7 @@ DWORD Engine::createUrlStream(const char *url, DOWNLOADPROC *proc, void *user) {
         if (!initialised_)
             return fail<DWORD>(BASS_ERROR_INIT, 0);
         request.outputRate = output_.rate();
+        request.outputSpeed = output_.speed();
         generation = generation_;
     }
     if (!url)

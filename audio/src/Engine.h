@@ -56,7 +56,8 @@ private:
     std::atomic<DWORD> netBufferMs_;
     std::atomic<DWORD> playlists_{0};
     std::atomic<DWORD> reconnectLimitMs_;
-    std::mutex proxyMutex_; // guards the three fields below
+    std::atomic<DWORD> silentSpeed_{1}; // BASS_CONFIG_SILENT_SPEED
+    std::mutex proxyMutex_;             // guards the three fields below
     std::string proxyText_;
     ProxySetting proxy_;
     std::string caFile_; // BASS_CONFIG_NET_CAFILE, "" = the system's store only

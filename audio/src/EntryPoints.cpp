@@ -163,6 +163,14 @@ DWORD BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD /*param*/, SYNCPROC *p
     return ok(sync);
 }
 
+BOOL BASS_ChannelSetTap(DWORD handle, TAPPROC *proc, void *user) {
+    auto stream = Engine::instance().find(handle);
+    if (!stream)
+        return fail<BOOL>(BASS_ERROR_HANDLE, FALSE);
+    stream->setTap(proc, user);
+    return ok<BOOL>(TRUE);
+}
+
 } // extern "C"
 
 // The rest of the list: present so that the player's loader finds every

@@ -33,8 +33,8 @@ HttpSource::Options optionsFor(const OpenRequest &r) {
 } // namespace
 
 Stream::Stream(const OpenRequest &request)
-    : outputRate_(request.outputRate), baseOptions_(optionsFor(request)),
-      reconnectLimitMs_(request.reconnectLimitMs),
+    : outputRate_(request.outputRate), outputSpeed_(request.outputSpeed),
+      baseOptions_(optionsFor(request)), reconnectLimitMs_(request.reconnectLimitMs),
       voice_(static_cast<size_t>(request.outputRate) * kPcmBufferMs / 1000),
       timeline_(kMaxPendingAnnouncements),
       schedule_(std::chrono::milliseconds(request.reconnectLimitMs)) {}
@@ -46,14 +46,19 @@ Stream::~Stream() {
 std::shared_ptr<Connection> Stream::makeConnection(const std::string &url, Connection::Hls hls) {
     HttpSource::Options options = baseOptions_;
     options.url = url;
+    std::shared_ptr<Connection> conn;
     if (hls_) {
         // A reconnect goes on after the last segment the listener got.
         if (hls.playlist.empty() && current_)
             hls.resumeAt = current_->nextSequence();
-        return std::make_shared<Connection>(nextSerial_++, std::move(options), timeline_,
+        conn = std::make_shared<Connection>(nextSerial_++, std::move(options), timeline_,
                                             std::move(hls));
+    } else {
+        conn = std::make_shared<Connection>(nextSerial_++, std::move(options), timeline_);
     }
-    return std::make_shared<Connection>(nextSerial_++, std::move(options), timeline_);
+    conn->setTap(tap_);
+    conn->setOutputSpeed(outputSpeed_);
+    return conn;
 }
 
 void Stream::startControl() {

@@ -11,6 +11,7 @@
 #include "NetSettings.h"
 #include "PlaybackTimeline.h"
 #include "ReconnectSchedule.h"
+#include "StreamTap.h"
 
 #include "bass.h"
 
@@ -34,6 +35,7 @@ struct OpenRequest {
     uint32_t reconnectLimitMs = 0;
     bool followPlaylists = false;
     int outputRate = 44100;
+    int outputSpeed = 1; // the output plays this many times faster than real time
     DOWNLOADPROC *proc = nullptr;
     void *user = nullptr;
 };
@@ -54,7 +56,10 @@ public:
     // Stops every thread of the stream; no sync runs once this returned.
     void shutdown();
 
-    void setHandle(DWORD handle) { handle_ = handle; }
+    void setHandle(DWORD handle) {
+        handle_ = handle;
+        tap_.setHandle(handle);
+    }
     Voice &voice() { return voice_; }
 
     // BASS_StreamGetFilePosition of the current connection; false for an
@@ -68,6 +73,8 @@ public:
     DWORD activity();
     // Registers a sync of type BASS_SYNC_META, _STALL or _END.
     void addSync(DWORD sync, DWORD type, SYNCPROC *proc, void *user);
+    // BASS_ChannelSetTap.
+    void setTap(TAPPROC *proc, void *user) { tap_.set(proc, user); }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -117,10 +124,12 @@ private:
 
     DWORD handle_ = 0; // set once by the API thread before any sync can exist
     const int outputRate_;
+    const int outputSpeed_;
     const HttpSource::Options baseOptions_; // the request's settings, for every connection
     const uint32_t reconnectLimitMs_;
     Voice voice_;                  // decode thread writes, output callback reads; lock-free
     PlaybackTimeline timeline_;    // its own lock
+    StreamTap tap_;                // its own lock; outlives every connection, which report to it
     std::string url_;              // the URL that gave audio; fixed after open
     long long contentLength_ = -1; // fixed after open
     bool finite_ = false;          // of known length: never reconnects; fixed after open

@@ -270,7 +270,14 @@ void StreamDecoder::decodeAll() {
             onPosition_(end, out_.framesWritten());
         }
         if (pkt->stream_index == streamIndex_) {
-            if (decodePacket(pkt))
+            levelFrames_ = 0;
+            levelSum_ = 0;
+            bool decoded = decodePacket(pkt);
+            if (onLevel_ && levelFrames_ > 0)
+                onLevel_(pkt->pos >= 0 ? static_cast<uint64_t>(pkt->pos) : in_.consumed(),
+                         static_cast<uint32_t>(levelFrames_),
+                         static_cast<float>(levelSum_ / static_cast<double>(levelFrames_ * 2)));
+            if (decoded)
                 badPackets = 0;
             // Garbage that merely looks like a stream at first: give up
             // instead of spinning through it for minutes.
@@ -385,6 +392,14 @@ bool StreamDecoder::pushFrame(AVFrame *frame) {
                           frame->nb_samples);
     if (got < 0)
         return false;
+    if (onLevel_) {
+        const float *x = converted_.data();
+        double sum = 0;
+        for (size_t i = 0, n = static_cast<size_t>(got) * 2; i < n; ++i)
+            sum += static_cast<double>(x[i]) * x[i];
+        levelSum_ += sum;
+        levelFrames_ += static_cast<uint64_t>(got);
+    }
     return writePcm(converted_.data(), static_cast<size_t>(got));
 }
 
@@ -412,7 +427,8 @@ bool StreamDecoder::writePcm(const float *frames, size_t count) {
         if (playing) {
             size_t want = std::max(out_.capacityFrames() / 4, count);
             size_t missing = want > out_.freeFrames() ? want - out_.freeFrames() : 0;
-            ms = std::clamp<long>(static_cast<long>(missing * 1000 / outRate_), 5, kIdlePollMs);
+            ms = std::clamp<long>(static_cast<long>(missing * 1000 / outRate_ / outputSpeed_),
+                                  outputSpeed_ > 1 ? 1 : 5, kIdlePollMs / outputSpeed_);
         }
         std::unique_lock lock(mutex_);
         wake_.wait_for(lock, std::chrono::milliseconds(ms),

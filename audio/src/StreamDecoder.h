@@ -10,6 +10,7 @@
 #include "ByteRing.h"
 #include "PcmRing.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -51,6 +52,15 @@ public:
     ~StreamDecoder();
     StreamDecoder(const StreamDecoder &) = delete;
     StreamDecoder &operator=(const StreamDecoder &) = delete;
+
+    // After each packet: it was read at input byte `pos` and decoded into
+    // `frames` output frames whose samples have this mean square. For a
+    // recorder's tap; set before start().
+    using LevelCallback = std::function<void(uint64_t pos, uint32_t frames, float meanSquare)>;
+    void setLevelCallback(LevelCallback onLevel) { onLevel_ = std::move(onLevel); }
+    // The output consumes this many times faster than real time (a silent
+    // output made faster for tests): the decoder sleeps that much shorter.
+    void setOutputSpeed(int speed) { outputSpeed_ = std::max(speed, 1); }
 
     void start();
     // Waits until the first audio is decoded (BASS_OK), decoding fails (its
@@ -99,6 +109,8 @@ private:
     const std::string firstBytes_;
     CommentCallback onComment_;   // called on the decode thread, no lock held
     PositionCallback onPosition_; // same
+    LevelCallback onLevel_;       // same
+    int outputSpeed_ = 1;         // fixed before start()
     std::thread thread_;
     std::atomic<bool> aborted_{false};
     std::atomic<bool> finished_{false};
@@ -120,6 +132,8 @@ private:
     int swrInRate_ = 0, swrInFormat_ = -1, swrInChannels_ = 0; // what swr_ was set up for
     std::vector<float> converted_;
     std::string lastComment_;
+    uint64_t levelFrames_ = 0; // decode thread: frames of the packet being decoded...
+    double levelSum_ = 0;      // ...and the sum of their squared samples
     bool gotAudio_ = false;
     bool garbage_ = false; // gave up on packets that never decoded
 

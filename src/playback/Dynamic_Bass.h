@@ -12,7 +12,7 @@
 
 #include <QString>
 
-// The engine's 97 entry points, in the order they are looked up. Every member
+// The engine's 98 entry points, in the order they are looked up. Every member
 // is null while the engine is not loaded; use the table only while
 // AudioLibHandle is not null.
 struct BassEntryPoints {
