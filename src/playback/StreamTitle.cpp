@@ -55,3 +55,13 @@ QString MetadataReceivedText(qint64 bytes) {
     return QStringLiteral("Metadata received: ") +
            QLocale::system().toString(double(bytes) / 1048576.0, 'f', 3) + QStringLiteral(" Mb");
 }
+
+ArtistAndTitle SplitStreamTitle(const QString &title) {
+    const qsizetype dash = title.indexOf(QLatin1String(" - "));
+    if (dash > 0) {
+        ArtistAndTitle split{title.left(dash).trimmed(), title.mid(dash + 3).trimmed()};
+        if (!split.Artist.isEmpty() && !split.Title.isEmpty())
+            return split;
+    }
+    return {QString(), title.trimmed()};
+}

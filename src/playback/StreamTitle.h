@@ -26,3 +26,11 @@ QString DecodeStreamTitle(const QByteArray &raw);
 void UpdateStreamTitle(const QByteArray &block, PlaybackState &state, PlayerView &view);
 // "Metadata received: 0.000 Mb" for a byte count, in the user's locale.
 QString MetadataReceivedText(qint64 bytes);
+// A title as stations most often send it, "Artist - Title", split at its
+// first " - " into the two parts, trimmed. A title without one, or with
+// nothing on either side of it, is all title and has no artist.
+struct ArtistAndTitle {
+    QString Artist;
+    QString Title;
+};
+ArtistAndTitle SplitStreamTitle(const QString &title);

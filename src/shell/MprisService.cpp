@@ -1,5 +1,7 @@
 #include "shell/MprisService.h"
 
+#include "playback/StreamTitle.h"
+
 #include "shell/MprisPlayer.h"
 #include "shell/MprisRoot.h"
 #include "window/Dispatch.h"
@@ -80,14 +82,10 @@ QVariantMap MprisService::ReadMetadata() {
              QVariant::fromValue(
                  QDBusObjectPath(QStringLiteral("/org/quorane/Track/%1").arg(trackNumber_))));
     // Stations send "Artist - Title" more often than anything else.
-    const qsizetype dash = title.indexOf(QLatin1String(" - "));
-    if (dash > 0) {
-        const QString artist = title.left(dash).trimmed();
-        const QString rest = title.mid(dash + 3).trimmed();
-        if (!artist.isEmpty() && !rest.isEmpty()) {
-            m.insert(QStringLiteral("xesam:artist"), QStringList{artist});
-            title = rest;
-        }
+    const ArtistAndTitle split = SplitStreamTitle(title);
+    if (!split.Artist.isEmpty()) {
+        m.insert(QStringLiteral("xesam:artist"), QStringList{split.Artist});
+        title = split.Title;
     }
     // Before the first title a sound menu shows the station rather than nothing.
     if (title.isEmpty())

@@ -1,0 +1,206 @@
+// Recording real stations: the song streams served over 127.0.0.1 as ICY
+// MP3, chained Ogg Vorbis and Opus, and HLS with AAC in MPEG-TS, played by
+// the real engine (its silent output running faster than real time, so that
+// minutes of songs take seconds) with the recorder on its tap. Each song
+// must come out as a file of its own that decodes without an error, holds
+// one pitch, is cut inside the silence between the songs and carries its
+// tags; the song under way at the start and at the end are partial, and the
+// 30 s song is not kept.
+#include "SongStreams.h"
+#include "recording/StreamRecorder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+
+using namespace quorane::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Plays this many times faster than real time.
+constexpr DWORD Speed = 20;
+
+bool waitFor(const std::function<bool()> &done, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+// The engine with its silent output at Speed, for one test.
+struct FastEngine {
+    FastEngine() {
+        BASS_SetConfig(BASS_CONFIG_SILENT_SPEED, Speed);
+        ok = BASS_Init(0, 44100, 0, nullptr, nullptr) == TRUE;
+    }
+    ~FastEngine() {
+        if (ok)
+            BASS_Free();
+        BASS_SetConfig(BASS_CONFIG_SILENT_SPEED, 1);
+    }
+    bool ok = false;
+};
+
+// The recorder's notices, kept for the test.
+struct Notices {
+    std::mutex mutex;
+    std::vector<SongSplitter::Notice> all;
+    SongSplitter::Listener listener() {
+        return [this](const SongSplitter::Notice &n) {
+            std::lock_guard lock(mutex);
+            all.push_back(n);
+        };
+    }
+    std::vector<SongSplitter::Notice> get() {
+        std::lock_guard lock(mutex);
+        return all;
+    }
+    // For a failure's message.
+    std::string text() {
+        static const char *const kinds[] = {"started", "saved", "dropped", "stopped"};
+        std::string out;
+        for (const SongSplitter::Notice &n : get())
+            out += std::string(kinds[int(n.What)]) + " \"" + n.Title.toStdString() + "\" " +
+                   n.Path.toStdString() + " " + n.Reason.toStdString() + "\n";
+        return out;
+    }
+};
+
+// Every file below `folder`, hidden ones included, as paths relative to it.
+std::vector<std::string> filesUnder(const QString &folder, const QString &prefix = QString()) {
+    std::vector<std::string> files;
+    for (const QFileInfo &f : QDir(folder).entryInfoList(QDir::Files | QDir::Dirs |
+                                                         QDir::NoDotAndDotDot | QDir::Hidden)) {
+        if (f.isDir()) {
+            for (std::string &inner : filesUnder(f.filePath(), prefix + f.fileName() + '/'))
+                files.push_back(std::move(inner));
+        } else {
+            files.push_back((prefix + f.fileName()).toStdString());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class RecordedStreams : public ::testing::TestWithParam<SongStation::Form> {};
+
+TEST_P(RecordedStreams, OneCleanTaggedFilePerSong) {
+    const std::vector<ScheduledSong> songs = songSchedule();
+    SongStation station(GetParam());
+    QTemporaryDir music;
+    ASSERT_TRUE(music.isValid());
+    FastEngine engine;
+    ASSERT_TRUE(engine.ok) << BASS_ErrorGetCode();
+
+    Notices notices;
+    StreamRecorder::Settings settings;
+    settings.MusicFolder = music.path();
+    {
+        StreamRecorder recorder(settings, notices.listener());
+        DWORD ch = BASS_StreamCreateURL(station.url().c_str(), 0, 0, nullptr, nullptr);
+        ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+        recorder.BeginStream({StationName, {StationName}, QString::fromStdString(station.url())});
+        // Set once the stream plays, as the player does: the tap hands over
+        // the stream from its first byte all the same.
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        ASSERT_TRUE(BASS_ChannelSetTap(ch, &StreamRecorder::TapProc, &recorder));
+        const std::string last = songs[3].streamTitle();
+        const bool reached = waitFor(
+            [&] {
+                return recorder.SongTitle().toStdString() == last && recorder.SongSeconds() >= 8;
+            },
+            90s);
+        ASSERT_TRUE(BASS_ChannelSetTap(ch, nullptr, nullptr));
+        recorder.EndStream();
+        recorder.WaitIdle();
+        BASS_StreamFree(ch);
+        ASSERT_TRUE(reached) << "the recording never got 8 s into the last song";
+    }
+
+    const QString folder = QDir(music.path()).filePath(QStringLiteral("Quorane/") + StationName);
+    const QString ext = QString::fromStdString("." + station.extension());
+    const auto name = [&](int song) {
+        return QString::fromStdString(songs[size_t(song)].streamTitle()) + ext;
+    };
+    const QString in = QString::fromLatin1(StationName) + '/';
+    std::vector<std::string> expected = {(in + name(2)).toStdString(),
+                                         (in + "Incomplete/" + name(0)).toStdString(),
+                                         (in + "Incomplete/" + name(3)).toStdString()};
+    std::sort(expected.begin(), expected.end());
+    // The 30 s song is gone, and nothing is left in the recorder's own folder.
+    ASSERT_EQ(filesUnder(QDir(music.path()).filePath(QStringLiteral("Quorane"))), expected)
+        << notices.text();
+
+    for (int song : {0, 2, 3}) {
+        const bool complete = song == 2;
+        const std::string path =
+            QDir(folder)
+                .filePath((complete ? QString() : QStringLiteral("Incomplete/")) + name(song))
+                .toStdString();
+        SCOPED_TRACE(path);
+        const Decoded d = decodeFile(path);
+        EXPECT_EQ(d.errors, "");
+        // One pitch, its own.
+        int own = 0, others = 0;
+        for (int p : pitchesOf(d)) {
+            if (p == songs[size_t(song)].pitch)
+                ++own;
+            else if (p != 0)
+                ++others;
+        }
+        EXPECT_EQ(others, 0);
+        EXPECT_GT(own, 0);
+        // Cut inside the silence: quiet at an end made at a song change.
+        const bool cutBefore = song != 0, cutAfter = song == 0 || song == 2;
+        if (cutBefore) {
+            EXPECT_LT(rmsBetween(d, 0, 0.03), 0.01) << "starts inside a tone";
+        }
+        if (cutAfter) {
+            EXPECT_LT(rmsBetween(d, d.seconds() - 0.03, d.seconds()), 0.01) << "ends inside a tone";
+        }
+        if (complete) {
+            EXPECT_NEAR(d.seconds(), songs[2].toneSeconds + SilenceSeconds, 0.25);
+        }
+
+        const Probed p = probeFile(path);
+        EXPECT_EQ(p.errors, "");
+        EXPECT_EQ(p.tag("title"), songs[size_t(song)].title);
+        EXPECT_EQ(p.tag("artist"), songs[size_t(song)].artist);
+        EXPECT_EQ(p.tag("album"), StationName);
+        EXPECT_EQ(p.tag("comment"), station.url());
+        EXPECT_EQ(p.tag("date").size(), 10u) << p.tag("date");
+    }
+    bool dropped = false;
+    for (const SongSplitter::Notice &n : notices.get())
+        dropped = dropped || (n.What == SongSplitter::Notice::Kind::SongDropped &&
+                              n.Title.toStdString() == songs[1].streamTitle());
+    EXPECT_TRUE(dropped) << "the 30 s song was not reported as dropped";
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, RecordedStreams,
+                         ::testing::Values(SongStation::Form::IcyMp3, SongStation::Form::OggVorbis,
+                                           SongStation::Form::OggOpus, SongStation::Form::HlsAac),
+                         [](const auto &info) {
+                             switch (info.param) {
+                             case SongStation::Form::IcyMp3:
+                                 return std::string("IcyMp3");
+                             case SongStation::Form::OggVorbis:
+                                 return std::string("OggVorbis");
+                             case SongStation::Form::OggOpus:
+                                 return std::string("OggOpus");
+                             case SongStation::Form::HlsAac:
+                                 return std::string("HlsAac");
+                             }
+                             return std::string();
+                         });
+
+} // namespace
