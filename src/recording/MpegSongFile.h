@@ -1,9 +1,8 @@
 #pragma once
 // A song of an MP3, MP2 or ADTS AAC stream: an ID3v2.4 tag, then the
 // stream's frames exactly as they came. Writer thread.
+#include "recording/DiskFile.h"
 #include "recording/SongFile.h"
-
-#include <QFile>
 
 class MpegSongFile : public SongFile {
 public:
@@ -13,6 +12,6 @@ public:
     bool HasAudio() const override { return hasAudio_; }
 
 private:
-    QFile file_;
+    DiskFile file_;
     bool hasAudio_ = false;
 };

@@ -1,10 +1,8 @@
 #include "recording/OggSongFile.h"
 
-#include "recording/SongFileIo.h"
-
 bool OggSongFile::Open(const QString &path, const SongTags &tags, QString &reason) {
     tags_ = tags;
-    return SongFileIo::Open(file_, path, reason);
+    return file_.Open(path, reason);
 }
 
 bool OggSongFile::Write(const StreamUnit &unit, QString &reason) {
@@ -77,7 +75,7 @@ bool OggSongFile::BeginStream(const StreamUnit &unit, QString &reason) {
                                stream_->Kind() == OggHeaders::Codec::Flac);
     sequence_ = uint32_t(pages.size());
     for (const OggPage &page : pages)
-        if (!SongFileIo::Write(file_, page.Serialize(), reason))
+        if (!file_.Write(page.Serialize(), reason))
             return false;
     return true;
 }
@@ -93,13 +91,13 @@ bool OggSongFile::WriteHeld(bool last, QString &reason) {
             return true;
         page.Flags |= OggPage::Last;
     }
-    return SongFileIo::Write(file_, page.Serialize(), reason);
+    return file_.Write(page.Serialize(), reason);
 }
 
 bool OggSongFile::Close(QString &reason) {
     const bool written = WriteHeld(true, reason);
     QString closeReason;
-    const bool closed = SongFileIo::Close(file_, closeReason);
+    const bool closed = file_.Close(closeReason);
     if (written && !closed)
         reason = closeReason;
     return written && closed;

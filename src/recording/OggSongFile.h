@@ -6,9 +6,9 @@
 // chain encoded alike goes on in the same logical stream. A file never starts
 // or ends inside a packet, and each logical stream in it ends on a page
 // marked last. Writer thread.
+#include "recording/DiskFile.h"
 #include "recording/SongFile.h"
 
-#include <QFile>
 #include <optional>
 
 class OggSongFile : public SongFile {
@@ -23,7 +23,7 @@ private:
     // Writes the page held back (the last one of its stream when `last`).
     bool WriteHeld(bool last, QString &reason);
 
-    QFile file_;
+    DiskFile file_;
     SongTags tags_;
     bool hasAudio_ = false;
     // The logical stream being written and how its pages are renumbered.

@@ -6,6 +6,7 @@
 // one pitch, is cut inside the silence between the songs and carries its
 // tags; the song under way at the start and at the end are partial, and the
 // 30 s song is not kept.
+#include "RecorderTestSupport.h"
 #include "SongStreams.h"
 #include "recording/StreamRecorder.h"
 
@@ -23,74 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Plays this many times faster than real time.
-constexpr DWORD Speed = 20;
-
-bool waitFor(const std::function<bool()> &done, std::chrono::seconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
-// The engine with its silent output at Speed, for one test.
-struct FastEngine {
-    FastEngine() {
-        BASS_SetConfig(BASS_CONFIG_SILENT_SPEED, Speed);
-        ok = BASS_Init(0, 44100, 0, nullptr, nullptr) == TRUE;
-    }
-    ~FastEngine() {
-        if (ok)
-            BASS_Free();
-        BASS_SetConfig(BASS_CONFIG_SILENT_SPEED, 1);
-    }
-    bool ok = false;
-};
-
-// The recorder's notices, kept for the test.
-struct Notices {
-    std::mutex mutex;
-    std::vector<SongSplitter::Notice> all;
-    SongSplitter::Listener listener() {
-        return [this](const SongSplitter::Notice &n) {
-            std::lock_guard lock(mutex);
-            all.push_back(n);
-        };
-    }
-    std::vector<SongSplitter::Notice> get() {
-        std::lock_guard lock(mutex);
-        return all;
-    }
-    // For a failure's message.
-    std::string text() {
-        static const char *const kinds[] = {"started", "saved", "dropped", "stopped"};
-        std::string out;
-        for (const SongSplitter::Notice &n : get())
-            out += std::string(kinds[int(n.What)]) + " \"" + n.Title.toStdString() + "\" " +
-                   n.Path.toStdString() + " " + n.Reason.toStdString() + "\n";
-        return out;
-    }
-};
-
-// Every file below `folder`, hidden ones included, as paths relative to it.
-std::vector<std::string> filesUnder(const QString &folder, const QString &prefix = QString()) {
-    std::vector<std::string> files;
-    for (const QFileInfo &f : QDir(folder).entryInfoList(QDir::Files | QDir::Dirs |
-                                                         QDir::NoDotAndDotDot | QDir::Hidden)) {
-        if (f.isDir()) {
-            for (std::string &inner : filesUnder(f.filePath(), prefix + f.fileName() + '/'))
-                files.push_back(std::move(inner));
-        } else {
-            files.push_back((prefix + f.fileName()).toStdString());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 class RecordedStreams : public ::testing::TestWithParam<SongStation::Form> {};
 
 TEST_P(RecordedStreams, OneCleanTaggedFilePerSong) {
@@ -99,7 +32,7 @@ TEST_P(RecordedStreams, OneCleanTaggedFilePerSong) {
     QTemporaryDir music;
     ASSERT_TRUE(music.isValid());
     FastEngine engine;
-    ASSERT_TRUE(engine.ok) << BASS_ErrorGetCode();
+    ASSERT_TRUE(engine.ok()) << BASS_ErrorGetCode();
 
     Notices notices;
     StreamRecorder::Settings settings;

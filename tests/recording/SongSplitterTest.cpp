@@ -5,6 +5,7 @@
 // where the script puts them, lost audio and reconnects. What comes out is
 // judged by the files' names, places and lengths. The rules are shortened
 // (songs of 20 s, pieces of 2 s) so that the scripts stay short.
+#include "RecorderTestSupport.h"
 #include "SongStreams.h"
 #include "recording/StreamRecorder.h"
 
@@ -144,20 +145,6 @@ double mp3Seconds(const QString &path) {
     return at == b.size() ? frames * FrameSeconds : -1;
 }
 
-std::vector<std::string> filesIn(const QString &folder, const QString &prefix = QString()) {
-    std::vector<std::string> files;
-    for (const QFileInfo &f : QDir(folder).entryInfoList(QDir::Files | QDir::Dirs |
-                                                         QDir::NoDotAndDotDot | QDir::Hidden)) {
-        if (f.isDir())
-            for (std::string &inner : filesIn(f.filePath(), prefix + f.fileName() + '/'))
-                files.push_back(std::move(inner));
-        else
-            files.push_back((prefix + f.fileName()).toStdString());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 StreamRecorder::Settings shortRules(const QString &music) {
     StreamRecorder::Settings settings;
     settings.MusicFolder = music;
@@ -184,7 +171,7 @@ TEST_P(ScriptedStation, OneFilePerSong) {
     for (const auto &[file, seconds] : s.files)
         expected.push_back(file);
     std::sort(expected.begin(), expected.end());
-    ASSERT_EQ(filesIn(music.path() + QStringLiteral("/Quorane")), [&] {
+    ASSERT_EQ(filesUnder(music.path() + QStringLiteral("/Quorane")), [&] {
         std::vector<std::string> full;
         for (const std::string &f : expected)
             full.push_back(std::string(StationName) + "/" + f);
