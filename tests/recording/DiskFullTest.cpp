@@ -59,11 +59,8 @@ TEST_P(FillingDisk, StopsTheRecordingCleanlyAndPlaysOn) {
     settings.MusicFolder = disk.path();
     settings.MinFreeBytes = c.minFreeBytes;
     StreamRecorder recorder(settings, notices.listener());
-    DWORD ch = BASS_StreamCreateURL(station.url().c_str(), 0, 0, nullptr, nullptr);
+    const DWORD ch = recordStation(recorder, station.url());
     ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
-    recorder.BeginStream({StationName, {StationName}, QString::fromStdString(station.url())});
-    ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
-    ASSERT_TRUE(BASS_ChannelSetTap(ch, &StreamRecorder::TapProc, &recorder));
     const auto stopped = [&] {
         for (const SongSplitter::Notice &n : notices.get())
             if (n.What == SongSplitter::Notice::Kind::Stopped)
@@ -79,10 +76,7 @@ TEST_P(FillingDisk, StopsTheRecordingCleanlyAndPlaysOn) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(BASS_ChannelIsActive(ch), DWORD(BASS_ACTIVE_PLAYING));
     EXPECT_GT(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_CURRENT), before);
-    ASSERT_TRUE(BASS_ChannelSetTap(ch, nullptr, nullptr));
-    recorder.EndStream();
-    recorder.WaitIdle();
-    BASS_StreamFree(ch);
+    stopRecording(recorder, ch);
 
     ASSERT_TRUE(stoppedInTime) << notices.text();
     EXPECT_NE(stopped().find(c.reason), std::string::npos) << stopped();

@@ -39,23 +39,15 @@ TEST_P(RecordedStreams, OneCleanTaggedFilePerSong) {
     settings.MusicFolder = music.path();
     {
         StreamRecorder recorder(settings, notices.listener());
-        DWORD ch = BASS_StreamCreateURL(station.url().c_str(), 0, 0, nullptr, nullptr);
+        const DWORD ch = recordStation(recorder, station.url());
         ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
-        recorder.BeginStream({StationName, {StationName}, QString::fromStdString(station.url())});
-        // Set once the stream plays, as the player does: the tap hands over
-        // the stream from its first byte all the same.
-        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
-        ASSERT_TRUE(BASS_ChannelSetTap(ch, &StreamRecorder::TapProc, &recorder));
         const std::string last = songs[3].streamTitle();
         const bool reached = waitFor(
             [&] {
                 return recorder.SongTitle().toStdString() == last && recorder.SongSeconds() >= 8;
             },
             90s);
-        ASSERT_TRUE(BASS_ChannelSetTap(ch, nullptr, nullptr));
-        recorder.EndStream();
-        recorder.WaitIdle();
-        BASS_StreamFree(ch);
+        stopRecording(recorder, ch);
         ASSERT_TRUE(reached) << "the recording never got 8 s into the last song";
     }
 

@@ -1,5 +1,7 @@
 #include "RecorderTestSupport.h"
 
+#include "SongStreams.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -51,6 +53,24 @@ std::string Notices::text() {
         out += std::string(kinds[int(n.What)]) + " \"" + n.Title.toStdString() + "\" " +
                n.Path.toStdString() + " " + n.Reason.toStdString() + "\n";
     return out;
+}
+
+DWORD recordStation(StreamRecorder &recorder, const std::string &url) {
+    const DWORD ch = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
+    if (ch == 0)
+        return 0;
+    recorder.BeginStream({StationName, {StationName}, QString::fromStdString(url)});
+    BASS_ChannelPlay(ch, FALSE);
+    // The tap hands over the stream from its first byte all the same.
+    BASS_ChannelSetTap(ch, &StreamRecorder::TapProc, &recorder);
+    return ch;
+}
+
+void stopRecording(StreamRecorder &recorder, DWORD stream) {
+    BASS_ChannelSetTap(stream, nullptr, nullptr);
+    recorder.EndStream();
+    recorder.WaitIdle();
+    BASS_StreamFree(stream);
 }
 
 bool waitFor(const std::function<bool()> &done, std::chrono::seconds limit) {

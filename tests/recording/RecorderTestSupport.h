@@ -3,7 +3,7 @@
 // files a recording left.
 #pragma once
 
-#include "recording/SongSplitter.h"
+#include "recording/StreamRecorder.h"
 
 #include "bass.h"
 
@@ -45,6 +45,14 @@ private:
     std::mutex mutex_;
     std::vector<SongSplitter::Notice> all_;
 };
+
+// Opens `url` in the engine, plays it and records it as station
+// StationName, the tap set once the stream plays, as the player does.
+// Returns the stream, 0 when it could not be opened.
+DWORD recordStation(StreamRecorder &recorder, const std::string &url);
+// Removes the tap, ends the recording (waiting for the writer) and frees
+// the stream.
+void stopRecording(StreamRecorder &recorder, DWORD stream);
 
 // Polls `done` every 20 ms until it holds or `limit` passes.
 bool waitFor(const std::function<bool()> &done, std::chrono::seconds limit);
