@@ -30,6 +30,7 @@ void StreamPlayer::PlayUrl(const QByteArray &url, std::function<void()> finished
     }
     // The stream that plays goes at once, with its notifications: from here
     // on nothing of it reaches the window.
+    NotifyPlaying(state_.Channel, false);
     state_.Bass.BASS_StreamFree(state_.Channel);
     state_.Channel = 0;
     beforeReconnect_ = QString();
@@ -107,6 +108,7 @@ void StreamPlayer::Opened(const std::shared_ptr<OpenJob> &job, DWORD handle) {
         state_.Bass.BASS_ChannelPlay(handle, FALSE);
         view_.SetStatusPanel(PlayerView::OutcomePanel,
                              CodePage::FromAnsi("Playing " + state_.CurrentUrl));
+        NotifyPlaying(handle, true);
     }
     if (finished)
         finished();
@@ -180,6 +182,12 @@ void StreamPlayer::Ended(DWORD channel) {
     beforeReconnect_ = QString();
     view_.SetStatusPanel(PlayerView::OutcomePanel,
                          CodePage::FromAnsi("Can't open " + state_.CurrentUrl));
+    NotifyPlaying(channel, false);
+}
+
+void StreamPlayer::NotifyPlaying(DWORD channel, bool playing) {
+    if (channel != 0 && PlayingChanged)
+        PlayingChanged(channel, playing);
 }
 
 void StreamPlayer::StopStream() {
@@ -192,6 +200,7 @@ void StreamPlayer::StopStream() {
         view_.SetStatusPanel(PlayerView::OutcomePanel, beforeReconnect_);
         beforeReconnect_ = QString();
     }
+    NotifyPlaying(state_.Channel, false);
     if (EngineLoaded())
         state_.Bass.BASS_ChannelStop(state_.Channel);
 }

@@ -52,6 +52,11 @@ public:
     // no worker is inside the engine any more (the engine bounds each open).
     void Shutdown();
 
+    // Runs on the UI thread when a stream starts playing (true), and when
+    // the stream that played is released, stopped or has ended for good
+    // (false), for whoever follows what is heard (the recorder).
+    std::function<void(DWORD channel, bool playing)> PlayingChanged;
+
     // The engine's notifications, registered with `this` as their user
     // value. They run on an engine thread.
     static void MetaSyncProc(DWORD sync, DWORD channel, DWORD data, void *user);
@@ -92,6 +97,7 @@ private:
     // Joins the workers that have left; with `all`, waits for every one.
     void JoinWorkers(bool all);
     bool EngineLoaded() const { return state_.AudioLibHandle != nullptr; }
+    void NotifyPlaying(DWORD channel, bool playing);
 
     PlaybackState &state_;
     PlayerView &view_;

@@ -8,6 +8,7 @@ void OggFramer::Feed(quint64 pos, QByteArrayView bytes) {
         bufferPos_ = pos;
         started_ = true;
         partial_.clear();
+        lastGranule_ = -1; // pages were missed: where the stream stood is not known
     }
     buffer_.append(bytes.data(), bytes.size());
     qsizetype at = 0;

@@ -65,7 +65,9 @@ bool OggSongFile::BeginStream(const StreamUnit &unit, QString &reason) {
     stream_ = unit.Headers;
     // Two links of a chain in one file must not share a serial number.
     serial_ = hadStream && stream_->Serial() == previous ? previous + 1 : stream_->Serial();
-    granuleOffset_ = unit.GranuleBefore;
+    // Counted from the page before; after a gap from this page itself.
+    granuleOffset_ =
+        unit.GranuleBefore >= 0 ? unit.GranuleBefore : qMax<qint64>(unit.Page.Granule, 0);
     lastGranule_ = 0;
     awaitingAudio_ = true;
     const QList<QByteArray> packets = stream_->WithTags(tags_);

@@ -64,8 +64,17 @@ void SongSplitter::Connection(quint32 serial, const QByteArray &contentType) {
 void SongSplitter::Data(quint32 serial, quint64 pos, const QByteArray &bytes) {
     if (stopped_ || serial != serial_ || bytes.isEmpty())
         return;
-    if (started_ && pos != expected_)
+    if (started_ && pos != expected_) {
+        // A tap set on a stream that has played a while hands over its first
+        // bytes (for the Ogg headers) and then what the engine still holds:
+        // the audio before that jump is long past and goes.
+        if (pos > expected_ && song_ && !song_->File && titles_.empty()) {
+            held_.clear();
+            heldBytes_ = 0;
+            song_->StartPos = song_->EndPos = pos;
+        }
         Gap();
+    }
     started_ = true;
     expected_ = pos + quint64(bytes.size());
     if (!framer_) {
@@ -187,11 +196,15 @@ void SongSplitter::Cut(const PendingTitle &title) {
         held_.pop_front();
     }
     const quint64 pos = held_.empty() ? std::max(title.Pos, expected_) : held_.front().Pos;
+    // A change before anything of the song was written only renames it
+    // (titles handed over from long before the recording began): the song
+    // stays as whole or partial as it was.
+    const bool partial = song_ && !song_->File && song_->Partial;
     if (song_)
         song_->EndPos = pos;
     FinishSong(true);
     if (!stopped_)
-        StartSong(title.Text, true, pos, false);
+        StartSong(title.Text, true, pos, partial);
 }
 
 // The held unit the new song starts with: the one whose start is heard

@@ -20,7 +20,8 @@ struct StreamUnit {
 
     // Ogg: the page, its logical stream's header packets (null when the
     // recording joined that stream after them: the page cannot be written),
-    // and the granule position of the stream's last page before it.
+    // and the granule position of the stream's last page before it (-1 when
+    // pages before it were missed).
     OggPage Page;
     std::shared_ptr<const OggHeaders> Headers;
     qint64 GranuleBefore = 0;

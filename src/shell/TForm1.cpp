@@ -9,6 +9,7 @@
 #include "online/ui/TForm3.h"
 #include "platform/Prompts.h"
 #include "playback/StreamPlayer.h"
+#include "recording/StreamRecorder.h"
 #include "shell/QuoraneIcon.h"
 #include "shell/ShortcutFilter.h"
 #include "shell/SkinManager.h"
@@ -75,9 +76,13 @@ TForm1::TForm1(QWidget *parent)
         CreateMpris();
 }
 
-// The player goes first (it waits for its open workers and releases the
-// stream), then the engine is unloaded with Playback.
-TForm1::~TForm1() = default;
+// The recording ends first (no tap call may reach a recorder that is gone),
+// then the player (it waits for its open workers and releases the stream),
+// then the engine is unloaded with Playback.
+TForm1::~TForm1() {
+    Player->PlayingChanged = nullptr;
+    CloseRecorder();
+}
 
 int TForm1::ClientTop() const {
     return MainMenu1 ? MainMenu1->sizeHint().height() : 0;
@@ -235,6 +240,10 @@ void TForm1::BuildMenus() {
     File1->addSeparator();
     Settings1 = item(File1, QStringLiteral("Proxy settings"), Qt::CTRL | Qt::Key_P);
     File1->addSeparator();
+    // Off at every start: recording is not carried over from a run.
+    Record1 = item(File1, QStringLiteral("Record"), Qt::CTRL | Qt::Key_R);
+    Record1->setCheckable(true);
+    File1->addSeparator();
     Exit1 = item(File1, QStringLiteral("Exit"));
 
     List1 = MainMenu1->addMenu(QStringLiteral("List"));
@@ -303,6 +312,10 @@ void TForm1::ConnectHandlers() {
         Connect(action, &QAction::triggered, this, handler);
     };
     on(Settings1, &TForm1::Settings1Click);
+    on(Record1, &TForm1::Record1Click);
+    Player->PlayingChanged = [this](DWORD channel, bool playing) {
+        Dispatch([&] { StreamPlayingChanged(channel, playing); });
+    };
     on(Exit1, &TForm1::Exit1Click);
     on(Addanewstation1, &TForm1::Addanewstation1Click);
     on(Downloadlistfromserver1, &TForm1::Downloadlistfromserver1Click);

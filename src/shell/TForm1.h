@@ -33,6 +33,7 @@ class SkinMenu;
 class StationListModel;
 class StationListView;
 class StreamPlayer;
+class StreamRecorder;
 class TForm2;
 class TForm3;
 class TrayIcon;
@@ -105,6 +106,21 @@ public:
     void Downloadlistfromserver1Click();
     void Update1Click();
 
+    // ---- recording (TForm1Recording.cpp) ----
+    // File > Record: while ticked, the station playing is recorded song by
+    // song into the music folder.
+    void Record1Click();
+    // The stream that plays (or 0): recorded from its start while ticked.
+    void StreamPlayingChanged(DWORD channel, bool playing);
+    // Ends the recording of the stream being recorded (the song under way
+    // is kept as partial).
+    void EndRecording();
+    // Ends it and waits for the recorder to finish its files; before the
+    // engine goes.
+    void CloseRecorder();
+    // The fourth status panel: "REC" while a stream is recorded.
+    void UpdateStatusPanel3();
+
     // ---- tray icon (TForm1Tray.cpp) ----
     void TrayIcon1Click();
     void TrayIcon1DblClick();
@@ -174,6 +190,7 @@ public:
           *Playfavorite1 = nullptr, *Settofavorite1 = nullptr, *N5 = nullptr;
     // "Available skins", the first item of the File menu.
     SkinMenu *Availableskins1 = nullptr;
+    QAction *Record1 = nullptr; // File > Record, a tick
     QAction *Settings1 = nullptr, *Exit1 = nullptr, *Addanewstation1 = nullptr,
             *Downloadlistfromserver1 = nullptr, *Loadlist1 = nullptr, *Savelist1 = nullptr,
             *Clearlist1 = nullptr, *Snow1 = nullptr, *Update1 = nullptr, *Onlinesupport1 = nullptr,
@@ -217,6 +234,10 @@ private:
     // changed.
     bool stationFileUnread_ = false;
     quint64 stationsRevisionAtStart_ = 0;
+    // The recorder while Record is ticked (null otherwise), and the stream
+    // whose audio it is handed (0: none plays).
+    std::unique_ptr<StreamRecorder> recorder_;
+    DWORD recordedChannel_ = 0;
     // Set while TrayIcon1MinimizeToTray has the window hidden in the tray.
     bool hiddenInTray_ = false;
     // LoadSettings read the settings file: only then does SaveSettings

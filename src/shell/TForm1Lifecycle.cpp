@@ -112,7 +112,9 @@ void TForm1::FormDestroy() {
     // running while the program ends.
     Dispatch([&] { SaveSettings(); });
     Dispatch([&] {
-        // No open may still be inside the engine when it goes.
+        // The song being recorded is kept (as partial) before the engine
+        // goes, and no open may still be inside the engine when it does.
+        CloseRecorder();
         Player->Shutdown();
         StopAudio(Playback);
         Playback.Channel = 0;

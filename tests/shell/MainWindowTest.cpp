@@ -128,7 +128,7 @@ TEST_F(MainWindow, MenusHoldTheirItemsAndShortcuts) {
     EXPECT_TRUE(form->File1->menuAction()->isVisible());
 
     EXPECT_EQ(Captions(form->File1),
-              QStringList({"Available skins", "-", "Proxy settings", "-", "Exit"}));
+              QStringList({"Available skins", "-", "Proxy settings", "-", "Record", "-", "Exit"}));
     EXPECT_EQ(Captions(form->List1),
               QStringList({"Add a new station", "-", "Download list from server", "-",
                            "Play favorite", "-", "Load list", "Save list", "Clear list"}));
@@ -142,14 +142,12 @@ TEST_F(MainWindow, MenusHoldTheirItemsAndShortcuts) {
               QStringList({"Quorane", "-", "Show radio", "Stop", "Exit"}));
     EXPECT_EQ(form->PopupMenu1->defaultAction(), form->Quorane1);
 
-    const std::pair<QAction *, QString> shortcuts[] = {{form->Settings1, "Ctrl+P"},
-                                                       {form->Addanewstation1, "Ctrl+N"},
-                                                       {form->Loadlist1, "Ctrl+O"},
-                                                       {form->Savelist1, "Ctrl+S"},
-                                                       {form->Clearlist1, "Ctrl+Del"},
-                                                       {form->Onlinesupport1, "F1"},
-                                                       {form->Exit1, ""},
-                                                       {form->Deletestation1, ""}};
+    const std::pair<QAction *, QString> shortcuts[] = {
+        {form->Settings1, "Ctrl+P"},       {form->Record1, "Ctrl+R"},
+        {form->Addanewstation1, "Ctrl+N"}, {form->Loadlist1, "Ctrl+O"},
+        {form->Savelist1, "Ctrl+S"},       {form->Clearlist1, "Ctrl+Del"},
+        {form->Onlinesupport1, "F1"},      {form->Exit1, ""},
+        {form->Deletestation1, ""}};
     for (const auto &[action, keys] : shortcuts)
         EXPECT_EQ(action->shortcut().toString(), keys) << action->text().toStdString();
     QStringList play, set;
