@@ -13,9 +13,12 @@
 //
 // Usage: bench_engine [seconds-of-playing (default 30) [URL]]: with a URL,
 // that stream is measured instead (a live HLS server on 127.0.0.1, say).
+// bench_engine --recording [seconds]: only the recorder's CPU share
+// (BenchRecording.h), which the full run measures last.
 // Both players run as child processes measured the same way from /proc;
 // the engine's child is this program started with --play URL.
 #include "BenchIcecast.h"
+#include "BenchRecording.h"
 #include "ChildProcess.h"
 #include "bass.h"
 
@@ -200,6 +203,13 @@ int main(int argc, char **argv) {
         return playWithEngine(argv[2], std::atoi(argv[3]));
     if (argc >= 3 && std::string(argv[1]) == "--sound")
         return soundWithEngine(argv[2]);
+    if (argc >= 5 && std::string(argv[1]) == "--record")
+        return recordWithEngine(argv[2], std::atoi(argv[3]), argv[4]);
+    const bool recordingOnly = argc >= 2 && std::string(argv[1]) == "--recording";
+    if (recordingOnly) {
+        --argc;
+        ++argv;
+    }
     int seconds = argc >= 2 ? std::atoi(argv[1]) : 30;
     if (seconds <= 0)
         seconds = 30;
@@ -218,13 +228,15 @@ int main(int argc, char **argv) {
     BenchIcecast icecast;
     std::string url = argc >= 3 ? argv[2] : "";
     if (url.empty()) {
-        icecast = startBenchIcecast(2 * seconds + 120);
+        icecast = startBenchIcecast(3 * seconds + 150);
         if (icecast.failure)
             return icecast.failure;
         url = icecast.url;
     }
     std::printf("stream %s, %d s of playing per player\n", url.c_str(), seconds);
     std::fflush(stdout);
+    if (recordingOnly)
+        return icecast.process && measureRecording(self, icecast, seconds) ? 0 : 1;
 
     Figures engine = measure(true, self, url, seconds);
     Figures mpv = measure(false, self, url, seconds);
@@ -250,5 +262,7 @@ int main(int argc, char **argv) {
     std::printf("(median of 5 runs each; the engine: create + the player's buffer wait + play "
                 "until the first non-silent sample reaches the output; mpv: process start until "
                 "its audio output opens on the first decoded audio)\n");
+    if (icecast.process && !measureRecording(self, icecast, seconds))
+        return 1;
     return 0;
 }

@@ -21,6 +21,10 @@ BenchIcecast startBenchIcecast(int seconds, const std::vector<std::string> &extr
     while (s.process->readLine(line, Clock::now() + 30s)) {
         if (line.rfind("URL=", 0) == 0)
             s.url = line.substr(4);
+        if (line.rfind("ADMIN_METADATA_URL=", 0) == 0)
+            s.adminMetadataUrl = line.substr(19);
+        if (line.rfind("ADMIN_PASSWORD=", 0) == 0)
+            s.adminPassword = line.substr(15);
         if (line.rfind("ERROR=", 0) == 0) {
             std::fprintf(stderr, "icecast: %s\n", line.c_str());
             s.failure = line.find("not installed") != std::string::npos ? 77 : 1;

@@ -13,6 +13,8 @@
 struct BenchIcecast {
     std::unique_ptr<ChildProcess> process;
     std::string url;
+    std::string adminMetadataUrl; // append a URL-encoded title; basic auth as admin
+    std::string adminPassword;
     int failure = 0; // 0 when it runs; else the exit code for main (77: skip)
 };
 

@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr qsizetype BlockBytes = 64 * 1024;
+
 QString SystemReason() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
@@ -29,8 +31,13 @@ bool DiskFile::Open(const QString &path, QString &reason) {
 }
 
 bool DiskFile::Write(const QByteArray &bytes, QString &reason) {
-    const char *at = bytes.constData();
-    qsizetype left = bytes.size();
+    pending_ += bytes;
+    return pending_.size() < BlockBytes || Flush(reason);
+}
+
+bool DiskFile::Flush(QString &reason) {
+    const char *at = pending_.constData();
+    qsizetype left = pending_.size();
     while (left > 0) {
         const ssize_t n = ::write(fd_, at, size_t(left));
         if (n < 0 && errno == EINTR)
@@ -44,15 +51,18 @@ bool DiskFile::Write(const QByteArray &bytes, QString &reason) {
         at += n;
         left -= n;
     }
+    pending_.clear();
     return true;
 }
 
 bool DiskFile::Close(QString &reason) {
     // The file is renamed into place next: its bytes must be on the disk
     // first, or a crash could leave a named but empty song.
-    bool ok = ::fsync(fd_) == 0;
-    if (!ok)
+    bool ok = Flush(reason);
+    if (ok && ::fsync(fd_) != 0) {
         reason = SystemReason();
+        ok = false;
+    }
     if (::close(fd_) != 0 && ok) {
         reason = SystemReason();
         ok = false;

@@ -1,7 +1,9 @@
 #pragma once
-// A file a song is written to: every block written whole, and closed with
-// its bytes on the disk, each failing with the system's own reason ("No
-// space left on device"), which the user then reads. Writer thread.
+// A file a song is written to: blocks gathered into writes of 64 KiB (a
+// station's frames are a few hundred bytes each), every one written whole,
+// and closed with its bytes on the disk; each step fails with the system's
+// own reason ("No space left on device"), which the user then reads.
+// Writer thread.
 #include <QByteArray>
 #include <QString>
 
@@ -19,5 +21,8 @@ public:
     bool Close(QString &reason);
 
 private:
+    bool Flush(QString &reason);
+
     int fd_ = -1;
+    QByteArray pending_; // written to the file once it holds 64 KiB
 };

@@ -8,6 +8,7 @@
 namespace {
 
 constexpr auto SpaceCheckEvery = std::chrono::seconds(2);
+constexpr auto GatherFor = std::chrono::seconds(1);
 
 // The free space of the disk that holds `folder`, or of the nearest folder
 // above it that exists; -1 when unknown.
@@ -97,13 +98,17 @@ void StreamRecorder::Push(Event event) {
     lost_ = false;
     queue_.push_back(std::move(event));
     ++pushed_;
-    wake_.notify_one();
+    if (queuedBytes_ > settings_.MaxQueuedBytes / 2)
+        wake_.notify_one();
 }
 
 void StreamRecorder::WaitIdle() {
     std::unique_lock lock(mutex_);
     const quint64 target = pushed_;
+    ++waiters_;
+    wake_.notify_one();
     idle_.wait(lock, [&] { return handled_ >= target; });
+    --waiters_;
 }
 
 QString StreamRecorder::SongTitle() const {
@@ -116,12 +121,18 @@ double StreamRecorder::SongSeconds() const {
     return songSeconds_;
 }
 
+// The writer takes what gathered once a second (a station hands over some
+// fifty events a second, and waking for each would cost more than handling
+// them), sooner when the queue fills up, a WaitIdle waits or it is time to go.
 void StreamRecorder::Run() {
     std::deque<Event> batch;
     while (true) {
         {
             std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, SpaceCheckEvery, [&] { return !queue_.empty() || quitting_; });
+            wake_.wait_for(lock, GatherFor, [&] {
+                return quitting_ || queuedBytes_ > settings_.MaxQueuedBytes / 2 ||
+                       (waiters_ > 0 && !queue_.empty());
+            });
             if (queue_.empty() && quitting_)
                 break;
             batch.swap(queue_);

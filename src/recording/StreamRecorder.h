@@ -4,7 +4,8 @@
 // thread of its own (SongSplitter). The tap only copies each event into a
 // bounded queue; when the disk cannot keep up and the queue is full, audio
 // is dropped and the song under way becomes partial, but the engine never
-// waits. Every two seconds, and before it starts, the writer checks that
+// waits. The writer takes the queued events once a second. Every two
+// seconds, and before it starts, it checks that
 // the music folder's disk has room left; below the bound the recording
 // stops and says so.
 //
@@ -84,6 +85,7 @@ private:
     bool quitting_ = false;
     quint64 pushed_ = 0;  // events queued ever...
     quint64 handled_ = 0; // ...and handled by the writer
+    int waiters_ = 0;     // threads in WaitIdle: the writer does not linger
     QString songTitle_;   // the writer's latest status
     double songSeconds_ = 0;
 
