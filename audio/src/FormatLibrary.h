@@ -6,6 +6,10 @@
 // (network protocols, subtitles, Blu-ray, ...): on Debian 12 about 4 MB of
 // resident pages, a tenth of the engine's whole footprint while it plays.
 //
+// The player's recorder loads the same library for the .m4a files it writes
+// (src/recording/MediaLibrary.h); its name is listed with the other
+// libraries loaded by name in src/platform/LibraryNames.h.
+//
 // The library is loaded once for the life of the process and never unloaded;
 // `get` is safe to call from any thread.
 #pragma once

@@ -19,6 +19,12 @@ inline constexpr std::array<const char *, 17> AddOnWindowsNames = {
     "bass_ape.dll", "bass_mpc.dll",  "bass_ofr.dll", "bass_spx.dll", "bass_tags.dll",
     "bass_tta.dll", "bass_wadsp.dll"};
 
+// FFmpeg's container library, which the player's recorder loads by name
+// (with the major version it was built against appended) only when it
+// writes an .m4a file or reads an MP4 stream; the audio engine loads the
+// same library for its container demuxers (audio/src/FormatLibrary.h).
+inline constexpr const char *ContainerLibraryPrefix = "libavformat.so.";
+
 // "name.dll" -> "libname.so" (".dll" matched without regard to case, the rest
 // kept as written). A name without ".dll" is already a platform name and is
 // returned unchanged.

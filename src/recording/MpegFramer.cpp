@@ -66,68 +66,28 @@ MpegFramer::Header MpegFramer::Read(QByteArrayView bytes) {
     return h;
 }
 
-void MpegFramer::Feed(quint64 pos, QByteArrayView bytes) {
-    if (!started_ || pos != bufferPos_ + quint64(buffer_.size())) {
-        // The first bytes, or bytes that never came in between: find the
-        // frames again from here.
-        buffer_.clear();
-        bufferPos_ = pos;
-        inStep_ = false;
-        started_ = true;
-    }
-    buffer_.append(bytes.data(), bytes.size());
-    Scan(false);
+MpegFramer::MpegFramer() : SyncFramer(HeaderBytes) {}
+
+qsizetype MpegFramer::FrameAt(QByteArrayView bytes) const {
+    const Header h = Read(bytes);
+    const bool fits =
+        form_.Form == Header::Kind::None || (h.Form == form_.Form && h.Shape == form_.Shape);
+    return fits ? h.Length : 0;
 }
 
-void MpegFramer::Finish() {
-    Scan(true);
-    buffer_.clear();
+bool MpegFramer::Alike(QByteArrayView first, QByteArrayView second) const {
+    const Header a = Read(first), b = Read(second);
+    return a.Form == b.Form && a.Shape == b.Shape;
 }
 
-void MpegFramer::Scan(bool atEnd) {
-    qsizetype at = 0;
-    const qsizetype size = buffer_.size();
-    const auto view = [&](qsizetype from) {
-        return QByteArrayView(buffer_.constData() + from, size - from);
-    };
-    while (size - at >= HeaderBytes || (atEnd && size - at >= 4)) {
-        const Header h = Read(view(at));
-        const bool fits = h.Length > 0 && (form_.Form == Header::Kind::None ||
-                                           (h.Form == form_.Form && h.Shape == form_.Shape));
-        if (!fits) {
-            inStep_ = false;
-            ++at;
-            continue;
-        }
-        if (!inStep_) {
-            // Out of step, a header counts only when the next one follows.
-            if (size - at < h.Length + HeaderBytes) {
-                if (atEnd)
-                    ++at;
-                else
-                    break;
-                continue;
-            }
-            const Header next = Read(view(at + h.Length));
-            if (next.Form != h.Form || next.Shape != h.Shape) {
-                ++at;
-                continue;
-            }
-            inStep_ = true;
-            if (form_.Form == Header::Kind::None)
-                form_ = h;
-        }
-        if (size - at < h.Length)
-            break;
-        StreamUnit unit;
-        unit.Pos = bufferPos_ + quint64(at);
-        unit.End = unit.Pos + quint64(h.Length);
-        unit.Bytes = buffer_.mid(at, h.Length);
-        units_.append(std::move(unit));
-        at += h.Length;
-    }
-    buffer_.remove(0, at);
-    bufferPos_ += quint64(at);
+void MpegFramer::TakeFrame(QByteArrayView frame, quint64 pos) {
+    if (form_.Form == Header::Kind::None)
+        form_ = Read(frame);
+    StreamUnit unit;
+    unit.Pos = pos;
+    unit.End = pos + quint64(frame.size());
+    unit.Bytes = frame.toByteArray();
+    units_.append(std::move(unit));
 }
 
 QString MpegFramer::Extension() const {

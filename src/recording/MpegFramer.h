@@ -1,13 +1,10 @@
 #pragma once
 // Frames of a bare MPEG audio (MP3, MP2) or ADTS AAC stream, the forms most
-// stations send and the audio HLS carries in its segments. A frame is taken
-// once its header is valid and, until the framer is in step, the next
-// frame's header follows where the length says, of the same kind; bytes in
-// between (a stream joined mid-frame, an ID3 tag, garbage) are skipped.
-// Writer thread.
-#include "recording/StreamFramer.h"
+// stations send and the audio HLS carries in its segments; once the first
+// frames are found, only frames of that form are taken. Writer thread.
+#include "recording/SyncFramer.h"
 
-class MpegFramer : public StreamFramer {
+class MpegFramer : public SyncFramer {
 public:
     // What a frame header says; Length 0 when the bytes are no header.
     struct Header {
@@ -19,17 +16,14 @@ public:
     // Reads the header at the start of `bytes` (4 bytes for MPEG, 7 for ADTS).
     static Header Read(QByteArrayView bytes);
 
-    void Feed(quint64 pos, QByteArrayView bytes) override;
-    void Finish() override;
+    MpegFramer();
     QString Extension() const override;
     std::unique_ptr<SongFile> NewFile() const override;
 
 private:
-    void Scan(bool atEnd);
+    qsizetype FrameAt(QByteArrayView bytes) const override;
+    bool Alike(QByteArrayView first, QByteArrayView second) const override;
+    void TakeFrame(QByteArrayView frame, quint64 pos) override;
 
-    QByteArray buffer_;     // bytes not yet taken as frames
-    quint64 bufferPos_ = 0; // where buffer_ starts in the stream
-    bool started_ = false;
-    bool inStep_ = false;
-    Header form_; // the first frame's, once in step
+    Header form_; // the first frame's
 };

@@ -57,6 +57,7 @@ void SongSplitter::Connection(quint32 serial, const QByteArray &contentType) {
     decoded_ = 0;
     held_.clear();
     heldBytes_ = 0;
+    unitsEnd_ = 0;
     titles_.clear();
     StartSong(QString(), false, 0, true);
 }
@@ -91,10 +92,7 @@ void SongSplitter::Data(quint32 serial, quint64 pos, const QByteArray &bytes) {
     } else {
         framer_->Feed(pos, bytes);
     }
-    for (StreamUnit &unit : framer_->TakeUnits()) {
-        heldBytes_ += qsizetype(unit.End - unit.Pos);
-        held_.push_back(std::move(unit));
-    }
+    TakeUnits();
     for (const StreamFramer::Title &title : framer_->TakeTitles())
         TitleAt(title.Pos, title.Text);
     if (!framer_->Problem().isEmpty()) {
@@ -102,6 +100,14 @@ void SongSplitter::Data(quint32 serial, quint64 pos, const QByteArray &bytes) {
         return;
     }
     Advance(false);
+}
+
+void SongSplitter::TakeUnits() {
+    for (StreamUnit &unit : framer_->TakeUnits()) {
+        heldBytes_ += qsizetype(unit.End - unit.Pos);
+        unitsEnd_ = std::max(unitsEnd_, unit.End);
+        held_.push_back(std::move(unit));
+    }
 }
 
 void SongSplitter::Meta(quint32 serial, quint64 pos, const QByteArray &block) {
@@ -176,8 +182,11 @@ void SongSplitter::Advance(bool force) {
     while (!titles_.empty() && !stopped_) {
         const bool over = heldBytes_ > rules_.MaxHeldBytes;
         const double at = TimeAt(titles_.front().Pos);
-        const bool decoded = at >= 0 && KnownUntil() >= at + CutFinder::Reach + CutFinder::Window;
-        if (!force && !over && !decoded)
+        const double until = at + CutFinder::Reach + CutFinder::Window;
+        // The search needs the levels around the change, and the units there
+        // to cut between (a framer may give them later than the bytes come).
+        const bool ready = at >= 0 && KnownUntil() >= until && unitsEnd_ > PosAt(until);
+        if (!force && !over && !ready)
             break;
         const PendingTitle title = titles_.front();
         titles_.pop_front();
@@ -370,6 +379,10 @@ void SongSplitter::StartSong(const QString &text, bool named, quint64 pos, bool 
 }
 
 void SongSplitter::Flush(bool heardOnly) {
+    if (framer_) {
+        framer_->Finish();
+        TakeUnits();
+    }
     if (heardOnly && !marks_.empty()) {
         const quint64 heard = marks_.back().Pos;
         while (!titles_.empty() && titles_.back().Pos > heard)
@@ -377,12 +390,6 @@ void SongSplitter::Flush(bool heardOnly) {
         while (!held_.empty() && held_.back().Pos > heard) {
             heldBytes_ -= qsizetype(held_.back().End - held_.back().Pos);
             held_.pop_back();
-        }
-    } else if (framer_) {
-        framer_->Finish();
-        for (StreamUnit &unit : framer_->TakeUnits()) {
-            heldBytes_ += qsizetype(unit.End - unit.Pos);
-            held_.push_back(std::move(unit));
         }
     }
     Advance(true);
@@ -414,6 +421,12 @@ double SongSplitter::TimeAt(quint64 pos) const {
     if (it == marks_.begin())
         return it->Level.Start;
     return std::prev(it)->Level.Start;
+}
+
+quint64 SongSplitter::PosAt(double seconds) const {
+    auto it = std::upper_bound(marks_.begin(), marks_.end(), seconds,
+                               [](double t, const Mark &m) { return t < m.Level.Start; });
+    return it == marks_.begin() ? 0 : std::prev(it)->Pos;
 }
 
 double SongSplitter::KnownUntil() const {

@@ -103,6 +103,10 @@ private:
     // TimeAt, or an estimate from the byte rate so far beyond the decoded audio.
     double SecondsAt(quint64 pos) const;
     double KnownUntil() const;
+    // The byte of the decoded packet heard at `seconds`.
+    quint64 PosAt(double seconds) const;
+    // Moves the framer's finished units to the held ones.
+    void TakeUnits();
 
     SongLibrary library_;
     const Station station_;
@@ -121,6 +125,7 @@ private:
     double decoded_ = 0;     // seconds decoded so far
     std::deque<StreamUnit> held_;
     qsizetype heldBytes_ = 0;
+    quint64 unitsEnd_ = 0; // where the framer's last unit ends
     std::deque<PendingTitle> titles_;
     std::unique_ptr<Song> song_;
 };

@@ -113,7 +113,8 @@ TEST_P(RecordedStreams, OneCleanTaggedFilePerSong) {
 
 INSTANTIATE_TEST_SUITE_P(Forms, RecordedStreams,
                          ::testing::Values(SongStation::Form::IcyMp3, SongStation::Form::OggVorbis,
-                                           SongStation::Form::OggOpus, SongStation::Form::HlsAac),
+                                           SongStation::Form::OggOpus, SongStation::Form::HlsAac,
+                                           SongStation::Form::IcyLatm, SongStation::Form::HlsFmp4),
                          [](const auto &info) {
                              switch (info.param) {
                              case SongStation::Form::IcyMp3:
@@ -124,6 +125,10 @@ INSTANTIATE_TEST_SUITE_P(Forms, RecordedStreams,
                                  return std::string("OggOpus");
                              case SongStation::Form::HlsAac:
                                  return std::string("HlsAac");
+                             case SongStation::Form::IcyLatm:
+                                 return std::string("IcyLatm");
+                             case SongStation::Form::HlsFmp4:
+                                 return std::string("HlsFmp4");
                              }
                              return std::string();
                          });

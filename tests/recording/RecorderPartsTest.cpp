@@ -2,8 +2,11 @@
 // frames of MP3 and ADTS streams found in any cut of their bytes, the quiet
 // point of a change, file names and the keep-the-longer rule, and tags that
 // ffprobe reads back.
+#include "HeAacLatm.h"
 #include "SongStreams.h"
 #include "recording/CutFinder.h"
+#include "recording/LatmFramer.h"
+#include "recording/M4aSongFile.h"
 #include "recording/MpegFramer.h"
 #include "recording/MpegSongFile.h"
 #include "recording/OggPage.h"
@@ -322,6 +325,59 @@ TEST_P(Tagged, FfprobeReadsEveryTag) {
     EXPECT_EQ(p.tag("comment"), tags.Comment.toStdString());
     EXPECT_EQ(decodeFile(path.toStdString()).errors, "");
 }
+
+// ---- AAC in LATM, into .m4a ----
+
+struct LatmSample {
+    const char *name;
+    const char *adts; // the AAC the LATM carries (HeAacLatm wraps it)
+    HeAacLatm::Kind kind;
+    int rate, channels; // what the .m4a holds
+};
+
+class LatmToM4a : public ::testing::TestWithParam<LatmSample> {};
+
+TEST_P(LatmToM4a, EveryAccessUnitInAFileThatPlays) {
+    const LatmSample &s = GetParam();
+    const std::string latm = HeAacLatm::fromAdts(fileBytes(fixtureAudio(s.adts)), s.kind);
+    LatmFramer framer;
+    // Joined mid-frame, fed in pieces.
+    for (size_t at = 100; at < latm.size(); at += 1000)
+        framer.Feed(at, bytesOf(latm.substr(at, 1000)));
+    ASSERT_EQ(framer.Problem(), QString());
+    const QList<StreamUnit> units = framer.TakeUnits();
+    ASSERT_GT(units.size(), 200);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("song.m4a"));
+    SongTags tags;
+    tags.Title = QStringLiteral("Song");
+    tags.Album = QStringLiteral("Quorane Test FM");
+    std::unique_ptr<SongFile> file = framer.NewFile();
+    QString reason;
+    ASSERT_TRUE(file->Open(path, tags, reason)) << reason.toStdString();
+    for (const StreamUnit &u : units)
+        ASSERT_TRUE(file->Write(u, reason)) << reason.toStdString();
+    ASSERT_TRUE(file->Close(reason)) << reason.toStdString();
+    const Probed p = probeFile(path.toStdString());
+    EXPECT_EQ(p.errors, "");
+    EXPECT_EQ(p.tag("title"), "Song");
+    EXPECT_EQ(p.tag("album"), "Quorane Test FM");
+    // The 10 s tone, less the frame cut off at the join.
+    EXPECT_NEAR(p.duration, 10.0, 0.15);
+    const Decoded d = decodeFile(path.toStdString());
+    EXPECT_EQ(d.errors, "");
+    EXPECT_NEAR(d.seconds(), 10.0, 0.15);
+    EXPECT_EQ(units[0].Track->SampleRate, s.rate);
+    EXPECT_EQ(units[0].Track->Channels, s.channels);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, LatmToM4a,
+    ::testing::Values(LatmSample{"Lc", "tone440.aac", HeAacLatm::Kind::Lc, 44100, 2},
+                      LatmSample{"HeAac", "tone440-22k.aac", HeAacLatm::Kind::Sbr, 44100, 2},
+                      LatmSample{"HeAacV2", "tone440-22k-mono.aac", HeAacLatm::Kind::SbrPs, 44100,
+                                 1}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Forms, Tagged,
                          ::testing::Values(FramedSample{"Mp3", "tone440.mp3", "mp3"},

@@ -263,6 +263,12 @@ TEST(RecorderQueue, NeverWaitsForTheWriter) {
     // rest of the script at once.
     const Script s{"", 90, {}, {{0.5, "A - One"}, {10, "B - Two"}, {60, "C - Three"}}, {}, {}, {}};
     ScriptPlayer player(recorder, s);
+    // Up to 20 s at the pace the writer keeps (B's start is not decided
+    // yet: its surroundings are not decoded), then the second that decides it.
+    for (double t = 1; t <= 20; ++t) {
+        player.PlayUntil(t);
+        recorder.WaitIdle();
+    }
     player.PlayUntil(21);
     {
         std::unique_lock lock(mutex);

@@ -43,7 +43,22 @@ std::string quoted(const std::string &path) {
     return q + "'";
 }
 
-// Where each MP3 frame of a file starts, and the samples per frame.
+// Where each LOAS sync frame of a LATM file starts (1024 samples each).
+std::vector<long> latmFrameStarts(const std::string &bytes) {
+    std::vector<long> starts;
+    for (size_t at = 0; at + 3 <= bytes.size();) {
+        auto b = [&](size_t i) { return static_cast<uint8_t>(bytes[at + i]); };
+        if (b(0) != 0x56 || (b(1) & 0xE0) != 0xE0) {
+            ++at;
+            continue;
+        }
+        starts.push_back(static_cast<long>(at));
+        at += 3 + (static_cast<size_t>(b(1) & 0x1F) << 8 | b(2));
+    }
+    return starts;
+}
+
+// Where each MP3 frame of a file starts (1152 samples each).
 std::vector<long> mp3FrameStarts(const std::string &bytes) {
     static const int rates[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
     std::vector<long> starts;
@@ -98,11 +113,13 @@ SongStation::SongStation(Form form) : form_(form) {
     std::vector<std::string> titles;
     for (const ScheduledSong &s : songs)
         titles.push_back(s.streamTitle());
-    if (form == Form::HlsAac) {
-        // A finished live show: all its segments listed, timed ID3 in the
-        // segment where each song's title is due.
+    if (form == Form::HlsAac || form == Form::HlsFmp4) {
+        // A finished live show: all its segments listed, each song's title
+        // as timed ID3 where it is due (MPEG-TS) or in the #EXTINF of the
+        // segment it is due in (fragmented MP4).
+        const bool fmp4 = form == Form::HlsFmp4;
         hls_ = std::make_unique<HlsServer>();
-        const std::string dir = fixtureAudio("hls-songs");
+        const std::string dir = fixtureAudio(fmp4 ? "hls-songs-fmp4" : "hls-songs");
         std::ifstream index(dir + "/index.m3u8");
         std::vector<double> durations;
         std::string line;
@@ -110,19 +127,30 @@ SongStation::SongStation(Form form) : form_(form) {
             if (line.rfind("#EXTINF:", 0) == 0)
                 durations.push_back(std::stod(line.substr(8)));
         const std::vector<double> due = titleTimes();
-        std::string playlist = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:3\n"
-                               "#EXT-X-MEDIA-SEQUENCE:0\n#EXT-X-PLAYLIST-TYPE:VOD\n";
+        std::string playlist = std::string("#EXTM3U\n#EXT-X-VERSION:") + (fmp4 ? "7" : "3") +
+                               "\n#EXT-X-TARGETDURATION:3\n#EXT-X-MEDIA-SEQUENCE:0\n"
+                               "#EXT-X-PLAYLIST-TYPE:VOD\n";
+        if (fmp4) {
+            playlist += "#EXT-X-MAP:URI=\"init.mp4\"\n";
+            hls_->addFile("/songs/init.mp4", "video/mp4", fileBytes(dir + "/init.mp4"));
+        }
         double begin = 0;
+        size_t current = 0; // the song whose title the segments carry
         for (size_t i = 0; i < durations.size(); ++i) {
             char name[32];
-            std::snprintf(name, sizeof name, "/seg%03zu.ts", i);
+            std::snprintf(name, sizeof name, fmp4 ? "/seg%03zu.m4s" : "/seg%03zu.ts", i);
             std::string segment = fileBytes(dir + name);
-            for (size_t k = 0; k < due.size(); ++k)
-                if (due[k] >= begin && due[k] < begin + durations[i])
+            for (size_t k = 0; k < due.size(); ++k) {
+                if (due[k] < begin || due[k] >= begin + durations[i])
+                    continue;
+                current = k;
+                if (!fmp4)
                     segment = TsId3Writer::insert(segment, id3Tag(songs[k].artist, songs[k].title),
                                                   due[k] - begin);
-            hls_->addFile(std::string("/songs") + name, "video/mp2t", segment);
-            playlist += "#EXTINF:" + std::to_string(durations[i]) + ",\n" + (name + 1) + "\n";
+            }
+            hls_->addFile(std::string("/songs") + name, fmp4 ? "video/mp4" : "video/mp2t", segment);
+            playlist += "#EXTINF:" + std::to_string(durations[i]) + "," +
+                        (fmp4 ? songs[current].streamTitle() : "") + "\n" + (name + 1) + "\n";
             begin += durations[i];
         }
         playlist += "#EXT-X-ENDLIST\n";
@@ -135,15 +163,17 @@ SongStation::SongStation(Form form) : form_(form) {
     m.icyName = StationName;
     m.icyBr = "128";
     m.bytesPerSecond = 0; // as fast as the listener takes it
-    if (form == Form::IcyMp3) {
-        m.audioFile = fixtureAudio("songs.mp3");
-        m.contentType = "audio/mpeg";
+    if (form == Form::IcyMp3 || form == Form::IcyLatm) {
+        const bool mp3 = form == Form::IcyMp3;
+        m.audioFile = fixtureAudio(mp3 ? "songs.mp3" : "songs.latm");
+        m.contentType = mp3 ? "audio/mpeg" : "audio/aacp";
         m.metaint = 2048;
         m.titles = titles;
         // Each title at the frame where it is due.
-        const std::vector<long> frames = mp3FrameStarts(fileBytes(m.audioFile));
+        const std::string file = fileBytes(m.audioFile);
+        const std::vector<long> frames = mp3 ? mp3FrameStarts(file) : latmFrameStarts(file);
         for (double t : titleTimes()) {
-            size_t frame = static_cast<size_t>(t * 44100 / 1152);
+            size_t frame = static_cast<size_t>(t * 44100 / (mp3 ? 1152 : 1024));
             m.titleAtBytes.push_back(frames.at(std::min(frame, frames.size() - 1)));
         }
     } else {
@@ -164,6 +194,9 @@ std::string SongStation::extension() const {
         return "opus";
     case Form::HlsAac:
         return "aac";
+    case Form::IcyLatm:
+    case Form::HlsFmp4:
+        return "m4a";
     }
     return "";
 }

@@ -30,7 +30,7 @@ inline constexpr const char *StationName = "Quorane Test FM";
 // One of the song streams served over 127.0.0.1 as a live station.
 class SongStation {
 public:
-    enum class Form { IcyMp3, OggVorbis, OggOpus, HlsAac };
+    enum class Form { IcyMp3, OggVorbis, OggOpus, HlsAac, IcyLatm, HlsFmp4 };
     explicit SongStation(Form form);
     std::string url() const { return url_; }
     // The extension the recordings of this form get.
