@@ -530,6 +530,7 @@ void Stream::giveUp() {
     // What the lost connection still holds plays out, unless it stalled.
     if (!current_->ring().ended())
         current_->stop();
+    lostForGood_ = true;
     state_ = State::Finishing;
 }
 
@@ -539,11 +540,11 @@ void Stream::checkFinished() {
         return;
     if (voice_.pcm.availableFrames() > 0)
         return;
-    QLOG_INFO("stream %s ended", url_.c_str());
+    QLOG_INFO("stream %s ended%s", url_.c_str(), lostForGood_ ? ": its connection is lost" : "");
     ended_ = true;
     reconnecting_ = false;
     state_ = State::Ended;
-    callSyncs(BASS_SYNC_END, 0);
+    callSyncs(BASS_SYNC_END, lostForGood_ ? 1 : 0);
 }
 
 } // namespace quorane::engine
