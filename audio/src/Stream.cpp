@@ -133,14 +133,18 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
         std::string body(kMaxPlaylistBytes, '\0');
         n = conn->ring().peek(reinterpret_cast<uint8_t *>(body.data()), body.size(), 0);
         body.resize(static_cast<size_t>(std::max(n, 0L)));
+        const bool whole = conn->ring().ended() && conn->ring().downloaded() == body.size();
         std::string base = answer.effectiveUrl.empty() ? url : answer.effectiveUrl;
         HttpAnswer playlistAnswer = answer;
         conn->stop();
-        // An HLS playlist is the stream itself, not a list of stations.
+        // An HLS playlist is the stream itself, not a list of stations. One
+        // longer than what was read here is fetched anew by the stream's
+        // source, which reads it as it arrives.
         if (HlsPlaylist::isHls(body)) {
-            QLOG_INFO("HLS playlist at %s", url.c_str());
+            QLOG_INFO("HLS playlist at %s%s", url.c_str(), whole ? "" : " (read again whole)");
             stream->hls_ = true;
-            conn = stream->makeConnection(base, {std::move(body), std::move(playlistAnswer)});
+            conn = stream->makeConnection(
+                base, {whole ? std::move(body) : std::string(), std::move(playlistAnswer)});
             conn->startDownload();
             // The variant's playlist and the first segment are requests of their own.
             auto deadline = std::min(
@@ -436,7 +440,8 @@ void Stream::checkAttempt(Clock::time_point now) {
     }
     if (error != BASS_OK) {
         failAttempt(now, attempt_->source().answer().status >= 300 ? "refused by the server"
-                                                                   : "could not connect");
+                         : error == BASS_ERROR_FORMAT ? "the answer is no stream it can play"
+                                                      : "could not connect");
         return;
     }
     if (!attemptAnswered_) {
