@@ -95,13 +95,17 @@ bool TForm1::SeenByListener() const {
 }
 
 void TForm1::StreamTitleHeard(const QString &title) {
-    if (!History)
-        return;
-    const QString station = HeardStation();
-    if (!History->Record(Playback.CurrentUrl, station, title))
-        return; // the same title again
-    if (Notifyontitlechange1->isChecked() && !SeenByListener())
-        Notifier->Notify(station, title);
+    // Reached from the player's queued hand-over of a metadata block, which
+    // no other handler wraps.
+    Dispatch([&] {
+        if (!History)
+            return;
+        const QString station = HeardStation();
+        if (!History->Record(Playback.CurrentUrl, station, title))
+            return; // the same title again
+        if (Notifyontitlechange1->isChecked() && !SeenByListener())
+            Notifier->Notify(station, title);
+    });
 }
 
 bool TForm1::AnyFavorite() const {

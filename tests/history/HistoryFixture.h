@@ -15,16 +15,20 @@ class HistoryFixture : public MainWindowFixture {
 protected:
     // "Local FM" sends a title, the same again, a title with markup
     // characters, then an empty one (the panel falls back to the station's
-    // name), over and over.
+    // name), over and over, one in each metadata block, so the order in
+    // which they are heard is fixed: the first block carries the second
+    // of these.
     static std::vector<std::string> LocalTitles() {
-        return {"Nina Frost - Cold Morning", "Nina Frost - Cold Morning", "Rock & <Roll>", ""};
+        return {"", "Nina Frost - Cold Morning", "Nina Frost - Cold Morning", "Rock & <Roll>"};
     }
     QByteArray StationFile() const override {
         return "Local FM\tA test station\tTest\tHere\tEnglish\t" + Url("/live") + "\t\r\n" +
                "Other FM\tAnother one\tTest\tHere\tEnglish\t" + Url("/other") + "\t\r\n";
     }
     void SetUp() override {
-        server.addStream("/live", Station(" Test FM", LocalTitles()));
+        quorane::test::StreamMount live = Station(" Test FM", LocalTitles());
+        live.titleEveryBytes = live.metaint;
+        server.addStream("/live", live);
         server.addStream("/other", Station("Other Stream", {"Other - Song", "Other - Next"}));
         MainWindowFixture::SetUp();
         ASSERT_NE(form->History, nullptr);

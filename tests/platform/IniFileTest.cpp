@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -83,6 +84,24 @@ TEST_F(IniFixture, WritesInPlaceAtTheSectionEndOrInANewSection) {
                       "Fav2=b\n[Tail]\nk=v\n[New]\nKey=value\n");
     EXPECT_EQ(ini.ReadInteger("MAIN", "VOLUME", 0), 80);
     EXPECT_EQ(ini.ReadString("Main", "Proxy", "d"), "");
+}
+
+TEST_F(IniFixture, DeletesAKeyOfItsSectionOnlyAndLeavesAFileWithoutItUntouched) {
+    Write("[Main]\r\nNotify=0\r\nVolume=1\r\n[Other]\r\nnotify=7\r\n");
+    IniFile ini(path());
+    ini.DeleteKey("main", "NOTIFY");
+    EXPECT_EQ(Read(), "[Main]\r\nVolume=1\r\n[Other]\r\nnotify=7\r\n");
+    // Nothing to delete: the file is not written at all (a write would
+    // replace it with a new one).
+    const auto inode = [&] {
+        struct stat st {};
+        return ::stat(QFile::encodeName(path()).constData(), &st) == 0 ? st.st_ino : 0;
+    };
+    const auto before = inode();
+    ini.DeleteKey("Main", "Notify");
+    ini.DeleteKey("Missing", "Notify");
+    EXPECT_EQ(inode(), before);
+    EXPECT_EQ(Read(), "[Main]\r\nVolume=1\r\n[Other]\r\nnotify=7\r\n");
 }
 
 TEST_F(IniFixture, CreatesAMissingFileAndKeepsCrLfFiles) {

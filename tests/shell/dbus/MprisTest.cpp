@@ -258,9 +258,9 @@ TEST_F(Mpris, NextAndPreviousStepThroughTheFilledSlots) {
     for (const char *path : {"/a", "/b", "/c"})
         server.addStream(path, Station());
     const auto url = [&](const char *path) { return QByteArray::fromStdString(server.url(path)); };
-    form->FavoriteUrls[1] = url("/a"); // slot 2
-    form->FavoriteUrls[4] = url("/b"); // slot 5
-    form->FavoriteUrls[9] = url("/c"); // slot 10
+    form->FavoriteUrls[1] = url("/a");  // slot 2
+    form->FavoriteUrls[4] = url("/b");  // slot 5
+    form->FavoriteUrls[13] = url("/c"); // slot 14, the last
     // Each step opens the slot's stream anew and ends with it playing.
     const auto step = [&](const char *method, const char *path) {
         SCOPED_TRACE(std::string(method) + " to " + path);
@@ -295,8 +295,9 @@ TEST_F(Mpris, NextAndPreviousStepThroughTheFilledSlots) {
     // The same stream in two slots: Next goes on from the one played.
     form->FavoriteUrls[11] = url("/a"); // slot 12
     form->PlayFavoriteClick(12);
+    step("Next", "/c"); // slot 14, not slot 5 after slot 2
     step("Next", "/a"); // slot 2, after wrapping
-    step("Next", "/b");
+    step("Previous", "/c");
 }
 
 TEST_F(Mpris, TheVolumeIsTheSliderBothWays) {
