@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -92,15 +94,19 @@ TEST_F(IniFixture, DeletesAKeyOfItsSectionOnlyAndLeavesAFileWithoutItUntouched) 
     ini.DeleteKey("main", "NOTIFY");
     EXPECT_EQ(Read(), "[Main]\r\nVolume=1\r\n[Other]\r\nnotify=7\r\n");
     // Nothing to delete: the file is not written at all (a write would
-    // replace it with a new one).
-    const auto inode = [&] {
+    // replace it with a new file, made now).
+    const auto identity = [&] {
         struct stat st {};
-        return ::stat(QFile::encodeName(path()).constData(), &st) == 0 ? st.st_ino : 0;
+        ::stat(QFile::encodeName(path()).constData(), &st);
+        return std::tuple(st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     };
-    const auto before = inode();
+    const auto before = identity();
+    // Past the kernel's coarse clock tick, so that a new file would carry
+    // another time even if it got the old inode number back.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ini.DeleteKey("Main", "Notify");
     ini.DeleteKey("Missing", "Notify");
-    EXPECT_EQ(inode(), before);
+    EXPECT_EQ(identity(), before);
     EXPECT_EQ(Read(), "[Main]\r\nVolume=1\r\n[Other]\r\nnotify=7\r\n");
 }
 
