@@ -214,8 +214,9 @@ private:
     ShortcutFilter *shortcutFilter_ = nullptr;
     // What start-up learnt about the station file, so that a file that exists
     // but could not be read is not replaced at exit by a list the user never
-    // changed.
-    bool stationFileUnread_ = false;
+    // changed. True until the read succeeds (or finds no file to keep), so a
+    // start-up that fails before the read leaves the file alone too.
+    bool stationFileUnread_ = true;
     quint64 stationsRevisionAtStart_ = 0;
     // Set while TrayIcon1MinimizeToTray has the window hidden in the tray.
     bool hiddenInTray_ = false;
