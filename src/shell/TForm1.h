@@ -96,8 +96,9 @@ public:
     // the URL, then PlayUrl. For the desktop's media controls.
     void PlayCurrentUrl();
     // Plays a station by its name and stream URL, as a double-click on the
-    // list does: "Connecting to <name>...", then the name in status panel 0
-    // and the now-playing panel.
+    // list does: "Connecting to <name>..." while it opens, then the name in
+    // status panel 0 and the now-playing panel; a station that cannot be
+    // opened leaves "Can't open <URL>" in status panel 0.
     void PlayStation(const QString &name, const QByteArray &url);
     // The one way to play a stream: releases the current one and opens url
     // without holding up the window (see StreamPlayer).
