@@ -117,7 +117,7 @@ main=""; icon=""
 wait_for 300 eval 'main=$(find_window 300 5000)' || fail "the main window did not appear"
 start_trayer
 wait_for 100 xdotool search --name '^panel$' >/dev/null || fail "trayer did not start"
-wait_for 100 eval 'icon=$(find_window 8 64)' || fail "no tray icon docked in the panel"
+wait_for 300 eval 'icon=$(find_window 8 64)' || fail "no tray icon docked in the panel"
 sleep 0.5
 shot 1-started
 
