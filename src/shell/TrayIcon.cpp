@@ -236,13 +236,14 @@ void TrayIcon::CheckNotificationArea() {
     }
     const bool available = icon_ && Available();
     if (available && !areaWasAvailable_) {
-        // An X11 tray icon is hidden first, so that Qt docks it anew. A
-        // StatusNotifierItem is registered again by Qt itself when the
-        // watcher comes back, and hiding it would make Qt ask the watcher
-        // and wait.
-        if (!statusNotifier_)
-            icon_->hide();
-        icon_->show();
+        // Shown once, when it is made with an area there. From then on Qt
+        // docks it again by itself when an area comes back: an X11 tray
+        // icon when the tray's owner changes, a StatusNotifierItem when the
+        // watcher does. Hiding and showing it here as well would dock an
+        // X11 icon twice (its window replaced under the panel's feet) and
+        // make Qt ask the watcher and wait.
+        if (!icon_->isVisible())
+            icon_->show();
         Q_EMIT Readded();
     }
     areaWasAvailable_ = available;

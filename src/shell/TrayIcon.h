@@ -79,10 +79,11 @@ public:
     bool Shown() const { return icon_ && Available(); }
     // Replaces the check behind Available(); an empty function restores it.
     static void SetAvailabilityCheckForTesting(std::function<bool()> check);
-    // Makes the icon once a notification area is known to be there, and adds
-    // it again when one has come since the last check (a panel started, or
-    // restarted after a crash). Runs every AreaCheckInterval milliseconds
-    // and whenever the watcher's state changes.
+    // Makes and shows the icon once a notification area is known to be
+    // there; Qt docks it again by itself when the area comes back (a panel
+    // restarted after a crash), and Readded tells of each coming. Runs every
+    // AreaCheckInterval milliseconds and whenever the watcher's state
+    // changes.
     void CheckNotificationArea();
     static constexpr int AreaCheckInterval = 3000;
 
@@ -96,7 +97,7 @@ public:
     static QIcon Picture();
 
 Q_SIGNALS:
-    // The icon was (re)added because a notification area appeared.
+    // A notification area appeared (again) and has the icon.
     void Readded();
     // A check of the notification area ran and found one or none.
     void AreaChecked(bool available);
