@@ -73,7 +73,12 @@ TrayIcon::TrayIcon(QMenu *popupMenu, QObject *parent) : QObject(parent), popupMe
     watch_ = new StatusNotifierWatch(this);
     Connect(watch_, &StatusNotifierWatch::Changed, this, &TrayIcon::CheckNotificationArea);
     areaTimer_.setInterval(AreaCheckInterval);
-    Connect(&areaTimer_, &QTimer::timeout, this, &TrayIcon::CheckNotificationArea);
+    // The watcher announces a host's coming and going with signals of its
+    // own, which are not followed: it is asked again now and then instead.
+    Connect(&areaTimer_, &QTimer::timeout, this, [this] {
+        watch_->Refresh();
+        CheckNotificationArea();
+    });
     areaTimer_.start();
     // At once when the answer is known already (no session bus, or an X11
     // tray with no watcher to ask).
@@ -224,7 +229,6 @@ void TrayIcon::SetAvailabilityCheckForTesting(std::function<bool()> check) {
 }
 
 void TrayIcon::CheckNotificationArea() {
-    watch_->Refresh();
     if (!icon_) {
         // Only once the watcher has answered (or is known absent) may Qt
         // make its choice, which it makes for the life of the process.

@@ -82,8 +82,8 @@ public:
     // Makes and shows the icon once a notification area is known to be
     // there; Qt docks it again by itself when the area comes back (a panel
     // restarted after a crash), and Readded tells of each coming. Runs every
-    // AreaCheckInterval milliseconds and whenever the watcher's state
-    // changes.
+    // AreaCheckInterval milliseconds (the watcher asked again first) and
+    // whenever the watcher's state changes.
     void CheckNotificationArea();
     static constexpr int AreaCheckInterval = 3000;
 
