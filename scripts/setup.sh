@@ -5,7 +5,7 @@ set -euo pipefail
 
 BUILD_PKGS=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libavformat-dev libavcodec-dev
-  libswresample-dev libavutil-dev libcurl4-openssl-dev libsdl2-dev
+  libswresample-dev libavutil-dev libcurl4-openssl-dev libsdl2-dev libmicrohttpd-dev
   ca-certificates openssl libssl-dev)
 TEST_PKGS=(xvfb xauth xdotool imagemagick ffmpeg curl icecast2 trayer tinyproxy
   dbus dbus-x11 fonts-dejavu-core desktop-file-utils libglib2.0-bin dpkg-dev)
