@@ -55,6 +55,11 @@ std::string ConnectionTable::AddressOf(const sockaddr *addr, socklen_t length, b
                                       : std::string(host) + ":" + port;
 }
 
+void ConnectionTable::DropOnClose(int fd) {
+    const linger now{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &now, sizeof now);
+}
+
 bool ConnectionTable::Admit(const sockaddr *addr, socklen_t length) {
     const std::string address = AddressOf(addr, length, false);
     const std::lock_guard<std::mutex> lock(mutex_);

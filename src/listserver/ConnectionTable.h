@@ -74,6 +74,10 @@ public:
     int Answering();
 
     static std::string AddressOf(const sockaddr *addr, socklen_t length, bool withPort);
+    // Makes the coming close of `fd` reset the connection: what the system
+    // still holds for a reader that stopped reading is dropped, instead of
+    // reaching it at its own pace after the connection is gone.
+    static void DropOnClose(int fd);
 
 private:
     void Watch();

@@ -241,7 +241,10 @@ struct HttpServer::Callbacks {
                 bytes = toe == MHD_REQUEST_TERMINATED_COMPLETED_OK ? x->body->bytes->size()
                                                                    : x->body->sent;
             std::string note = x->note;
-            const std::string ending = cut ? "slow reader cut off" : Ending(toe);
+            const bool stalled = x->answered && toe == MHD_REQUEST_TERMINATED_TIMEOUT_REACHED;
+            const std::string ending = cut       ? "slow reader cut off"
+                                       : stalled ? "reader stopped reading"
+                                                 : Ending(toe);
             if (!ending.empty())
                 note += (note.empty() ? "" : "; ") + ending;
             const std::string line = x->request.method.empty() ? x->target : x->request.Line();
@@ -249,6 +252,11 @@ struct HttpServer::Callbacks {
         }
         if (!x->client)
             return;
+        // An answer that did not go out whole (the watchdog cut it off, its
+        // reader read nothing for the idle time, or left) is dropped with the
+        // connection.
+        if (x->answered && toe != MHD_REQUEST_TERMINATED_COMPLETED_OK)
+            ConnectionTable::DropOnClose(x->client->fd);
         server.table_.Answered(x->client);
         // A client that shut its side after its request has all it asked
         // for. The library read that end while it answered and would now

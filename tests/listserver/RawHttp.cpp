@@ -76,17 +76,17 @@ void RawHttp::Finish() {
     ::shutdown(fd_, SHUT_WR);
 }
 
-bool RawHttp::Fill(Clock::time_point until) {
+bool RawHttp::Fill(Clock::time_point until, size_t most) {
     if (closed_)
         return false;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
     if (left.count() <= 0)
         return false;
     pollfd p{fd_, POLLIN, 0};
     if (::poll(&p, 1, int(left.count())) <= 0)
         return false;
     char buffer[65536];
-    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    const ssize_t n = ::recv(fd_, buffer, std::min(sizeof buffer, most), 0);
     if (n <= 0) {
         closed_ = true;
         return false;
@@ -138,7 +138,7 @@ bool RawHttp::ClosedWithin(std::chrono::milliseconds guard) {
 
 size_t RawHttp::Read(size_t bytes, std::chrono::milliseconds guard) {
     const auto until = Clock::now() + guard;
-    while (in_.size() < bytes && Fill(until)) {
+    while (in_.size() < bytes && Fill(until, bytes - in_.size())) {
     }
     const size_t got = std::min(bytes, in_.size());
     in_.erase(0, got);

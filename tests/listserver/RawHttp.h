@@ -35,8 +35,11 @@ public:
                    std::chrono::milliseconds guard = std::chrono::seconds(20));
     // True when the server closed the connection within the guard.
     bool ClosedWithin(std::chrono::milliseconds guard);
-    // Reads up to `bytes` of what comes within the guard; what it got.
+    // Reads up to `bytes` of what comes within the guard, taking no more
+    // than that off the socket (a reader as slow as it likes); what it got.
     size_t Read(size_t bytes, std::chrono::milliseconds guard);
+    // Whether the server's end (a close or a reset) has been seen.
+    bool Closed() const { return closed_; }
     // Bytes received so far, of answers read or not.
     size_t Received() const { return received_; }
 
@@ -49,7 +52,8 @@ public:
                             const std::string &type = "application/x-www-form-urlencoded");
 
 private:
-    bool Fill(std::chrono::steady_clock::time_point until);
+    // Takes what came (at most `most` bytes) off the socket into in_.
+    bool Fill(std::chrono::steady_clock::time_point until, size_t most = 65536);
     int fd_ = -1;
     std::string in_;
     bool closed_ = false;

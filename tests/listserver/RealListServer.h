@@ -53,6 +53,10 @@ public:
     std::string Log() {
         for (int i = 0; i < 500 && server_.AnswersGoingOut() > 0; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return LogNow();
+    }
+    // What the server logged so far, without waiting for answers going out.
+    std::string LogNow() const {
         std::fflush(log_);
         std::ifstream in("/proc/self/fd/" + std::to_string(::fileno(log_)), std::ios::binary);
         std::ostringstream out;
