@@ -25,6 +25,7 @@
 #include <thread>
 #include <unordered_map>
 
+// The server's limits on its clients; set once before it starts, read-only after.
 struct ServerLimits {
     int requestTimeoutMs = 30000; // a whole request; and a whole answer
     int idleTimeoutMs = 15000;    // a kept connection waiting for its next request

@@ -62,7 +62,8 @@ const char *Ending(MHD_RequestTerminationCode toe) {
     }
 }
 
-// One request on a connection, from its request line to the end of its answer.
+// One request on a connection, from its request line to the end of its
+// answer; made, used and deleted on the connection's thread of the library.
 struct Exchange {
     ConnectionTable::Client *client = nullptr;
     std::string target;
