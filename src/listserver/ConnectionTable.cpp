@@ -133,7 +133,7 @@ bool ConnectionTable::Cut(Client *client) {
     return client->cut;
 }
 
-int ConnectionTable::Answering() {
+int ConnectionTable::AnswersGoingOut() {
     const std::lock_guard<std::mutex> lock(mutex_);
     return int(std::count_if(clients_.begin(), clients_.end(), [](const Client &c) {
         return c.phase == Client::Phase::Answering && !c.cut;

@@ -72,7 +72,7 @@ public:
     // Whether the watchdog ended it.
     bool Cut(Client *client);
     // How many answers are going out now.
-    int Answering();
+    int AnswersGoingOut();
 
     static std::string AddressOf(const sockaddr *addr, socklen_t length, bool withPort);
     // Makes the coming close of `fd` reset the connection: what the system

@@ -92,10 +92,14 @@ struct HttpServer::Callbacks {
             *socketContext = nullptr;
             return;
         }
-        const int fd =
-            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD)->connect_fd;
-        const sockaddr *addr =
-            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS)->client_addr;
+        const MHD_ConnectionInfo *socket =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+        const MHD_ConnectionInfo *client =
+            MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+        if (!socket || !client || !client->client_addr)
+            return; // not counted, not watched: the library's idle time-out still ends it
+        const int fd = socket->connect_fd;
+        const sockaddr *addr = client->client_addr;
         const socklen_t length =
             addr->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
         // An answer's head and body may leave in separate writes; with the

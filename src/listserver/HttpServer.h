@@ -45,7 +45,7 @@ public:
     const std::vector<std::string> &Addresses() const { return addresses_; }
     uint16_t Port() const { return port_; }
     // Answers going out now; each is logged when it is done.
-    int AnswersGoingOut() { return table_.Answering(); }
+    int AnswersGoingOut() { return table_.AnswersGoingOut(); }
 
 private:
     struct Callbacks;
