@@ -8,7 +8,8 @@ BUILD_PKGS=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
   libswresample-dev libavutil-dev libcurl4-openssl-dev libsdl2-dev libmicrohttpd-dev
   ca-certificates openssl libssl-dev)
 TEST_PKGS=(xvfb xauth xdotool imagemagick ffmpeg curl icecast2 trayer tinyproxy
-  dbus dbus-x11 fonts-dejavu-core desktop-file-utils libglib2.0-bin dpkg-dev lintian appstream)
+  dbus dbus-x11 fonts-dejavu-core desktop-file-utils libglib2.0-bin dpkg-dev playerctl dunst
+  lintian appstream)
 BENCH_PKGS=(mpv)
 # scripts/check-package.sh: a fresh Debian root, a web server for its streams.
 PACKAGE_PKGS=(mmdebstrap python3)
