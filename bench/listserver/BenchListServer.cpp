@@ -3,8 +3,8 @@
 // time, a flood of 64 KiB posts. Another machine (another loopback address)
 // must still get its list within a second meanwhile, and the server's memory
 // and pending.txt must stay bounded. Prints each figure against its bound.
-//   build/bench/listserver/bench_listserver      (about a minute: the slow
-//   reader is held to the server's 30 s limit)
+//   build/bench/listserver/bench_listserver      (about a minute: a slow
+//   reader may hold its connection up to the server's 30 s limit)
 #include "RawHttp.h"
 
 #include <atomic>
@@ -137,6 +137,9 @@ int main() {
         Report("another machine's list meanwhile", underIdle, 1, "s");
         status |= !whole || underIdle >= 1 || kept > 8;
 
+        // A reader that barely reads: the kernel's buffers fill, nothing moves
+        // for the idle time, and the library ends it (a reader that keeps
+        // moving but would take longer than the time limit is cut off then).
         std::printf("a slow reader on 127.0.0.3: 37 KB at once, then 1 KB a second\n");
         const auto slowStart = Clock::now();
         RawHttp slow(server.port, "127.0.0.3", "127.0.0.1", 16 * 1024);
@@ -148,31 +151,40 @@ int main() {
                 slow.Read(1024, 1s);
                 std::this_thread::sleep_for(1s);
             }
-            done = true;
         });
-        double worstMeanwhile = 0;
-        while (!done && Clock::now() - slowStart < 90s) {
-            worstMeanwhile =
-                std::max(worstMeanwhile, ListFor(server.port, "127.0.0.2", list.size(), whole));
-            status |= !whole;
-            std::this_thread::sleep_for(2s);
+        // The server has let go of it once its log line is written; the
+        // reader itself sees the reset only after reading what its own
+        // socket buffer still holds, at its pace.
+        const std::regex slowLine("127\\.0\\.0\\.3:[0-9]+ \"GET [^\"]*\" 200 ([0-9]+) ([^\n]*)");
+        double worstMeanwhile = 0, serverLetGo = 0;
+        auto lastList = Clock::now() - 1h;
+        std::smatch cut;
+        std::string log;
+        while (serverLetGo == 0 && Clock::now() - slowStart < 90s) {
+            if (Clock::now() - lastList >= 2s) {
+                lastList = Clock::now();
+                worstMeanwhile =
+                    std::max(worstMeanwhile, ListFor(server.port, "127.0.0.2", list.size(), whole));
+                status |= !whole;
+            }
+            log = server.Log();
+            if (std::regex_search(log, cut, slowLine))
+                serverLetGo = Seconds(Clock::now() - slowStart);
+            else
+                std::this_thread::sleep_for(100ms);
         }
         done = true;
         reader.join();
-        const double held = Seconds(Clock::now() - slowStart);
-        Report("the slow reader held its connection", held, 31, "s");
+        Report("the server held the slow reader's connection", serverLetGo, 30, "s");
         Report("another machine's list meanwhile, the slowest of them", worstMeanwhile, 1, "s");
-        const std::string log = server.Log();
-        std::smatch cut;
-        std::regex_search(
-            log, cut, std::regex("127\\.0\\.0\\.3:[0-9]+ \"GET [^\"]*\" 200 ([0-9]+) ([^\n]*)"));
-        std::printf("  its log line: %s bytes of %zu went out (%s); it had read %zu bytes\n",
+        std::printf("  its log line: %s bytes of %zu reached the reader (%s); it had read %zu\n",
                     cut.empty() ? "?" : cut[1].str().c_str(), list.size(),
                     cut.empty() ? "no line" : cut[2].str().c_str(), slow.Received());
-        status |= held > 35 || worstMeanwhile >= 1 || cut.empty();
+        status |= serverLetGo == 0 || serverLetGo > 31 || worstMeanwhile >= 1;
         idle.clear();
 
-        std::printf("a flood of 64 KiB posts: 400 from 20 addresses (127.0.0.10 ... 29)\n");
+        std::printf("a flood of 64 KiB posts: 100 from 127.0.0.10, then 300 from 127.0.0.11 ... "
+                    "25\n");
         const std::string desc(64 * 1024 - 120, 'd');
         std::map<int, int> answers;
         double worstFlood = 0;
@@ -191,7 +203,9 @@ int main() {
                                      "&url=http%3A%2F%2Fx.example%2F&genre=g&country=c&lang=l"
                                      "&desc=" +
                                      desc;
-            RawHttp poster(server.port, "127.0.0." + std::to_string(10 + i / 20));
+            // A hundred from one machine, then twenty each from fifteen more.
+            const int machine = i < 100 ? 10 : 11 + (i - 100) / 20;
+            RawHttp poster(server.port, "127.0.0." + std::to_string(machine));
             poster.Send(RawHttp::Post("/quorane/add.php", body.substr(0, 64 * 1024)));
             ++answers[poster.Receive(false, 10s).status];
         }

@@ -3,7 +3,8 @@
 // of the server's threads finished it, in the form
 //   2026-12-10T09:15:02Z 192.168.1.7:50412 "GET /quorane/stations.txt HTTP/1.1" 200 6843 note
 // (time in UTC, the client, the request line, the status, the body bytes
-// actually sent, and what became of the request when there is more to say).
+// that reached the client, and what became of the request when there is
+// more to say).
 // A status of 0 is written "-": the client got no answer. Texts from the
 // client are escaped, so a request cannot forge a line. Thread-safe.
 #include <cstdint>

@@ -3,18 +3,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <linux/sockios.h>
 #include <memory>
 #include <microhttpd.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
 // Body bytes handed to the library at a time: what a cut-off answer's log
-// line can be short of the bytes that went out.
+// line can be short of the bytes that reached the client.
 constexpr size_t BlockBytes = 16 * 1024;
 // The library's memory per connection: a head of HttpRequest::MaxHeadBytes
 // and the buffers to answer it.
@@ -242,9 +244,17 @@ struct HttpServer::Callbacks {
             }
             const bool head = x->request.method == "HEAD";
             uint64_t bytes = 0;
-            if (x->body && !head)
-                bytes = toe == MHD_REQUEST_TERMINATED_COMPLETED_OK ? x->body->bytes->size()
-                                                                   : x->body->sent;
+            if (x->body && !head && toe == MHD_REQUEST_TERMINATED_COMPLETED_OK) {
+                bytes = x->body->bytes->size();
+            } else if (x->body && !head) {
+                // Of what the library wrote, what the system still holds
+                // unacknowledged never reached the client: it is dropped with
+                // the connection below.
+                int unsent = 0;
+                if (!x->client || ::ioctl(x->client->fd, SIOCOUTQ, &unsent) != 0)
+                    unsent = 0;
+                bytes = x->body->sent - std::min<uint64_t>(x->body->sent, uint64_t(unsent));
+            }
             std::string note = x->note;
             const bool stalled = x->answered && toe == MHD_REQUEST_TERMINATED_TIMEOUT_REACHED;
             const std::string ending = cut       ? "slow reader cut off"
