@@ -1,5 +1,6 @@
 #include "shell/Program.h"
 
+#include "directory/ui/TFormFindStations.h"
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
 #include "shell/TForm1.h"
@@ -19,11 +20,14 @@ Program::Program() {
     Form1->Form3 = Form3;
     Form3->Stations = &Form1->Stations;
     Form3->Model = Form1->Model;
+    FormFind = new TFormFindStations(*Form1, Form1->DirectoryServer);
+    Form1->FormFind = FormFind;
 }
 
 Program::~Program() {
     // A normal run has destroyed its windows in Shutdown(); an aborted one
     // writes nothing and simply lets them go.
+    delete FormFind;
     delete Form3;
     delete Form2;
     delete Form1;
@@ -55,7 +59,7 @@ int Program::Run() {
 void Program::Shutdown() {
     if (Aborted())
         return;
-    TFormINI *const order[] = {Form3, Form2, Form1};
+    TFormINI *const order[] = {FormFind, Form3, Form2, Form1};
     for (TFormINI *form : order) {
         form->hide();
         Dispatch([&] { form->FormDestroy(); });
@@ -65,9 +69,11 @@ void Program::Shutdown() {
             std::fprintf(stderr, "Quorane: %s\n", e.message().toLocal8Bit().constData());
         }
     }
+    delete FormFind;
     delete Form3;
     delete Form2;
     delete Form1;
+    FormFind = nullptr;
     Form3 = nullptr;
     Form2 = nullptr;
     Form1 = nullptr;

@@ -5,10 +5,12 @@
 class TForm1;
 class TForm2;
 class TForm3;
+class TFormFindStations;
 
 class Program {
 public:
-    // Creates TForm1 (which runs the start-up), then TForm2, then TForm3.
+    // Creates TForm1 (which runs the start-up), then TForm2, then TForm3,
+    // then the find window.
     // When the start-up aborted (an engine of another version), nothing more
     // is created: Aborted() is then true and Shutdown() writes nothing.
     Program();
@@ -17,7 +19,7 @@ public:
     bool Aborted() const;
     // Shows the main window and runs the message loop until it is closed.
     int Run();
-    // Destroys TForm3, TForm2 and TForm1, each hidden, its destruction event
+    // Destroys the find window, TForm3, TForm2 and TForm1, each hidden, its destruction event
     // run, then its geometry written. A geometry file that cannot be written
     // is reported on standard error; the shutdown completes.
     void Shutdown();
@@ -30,4 +32,6 @@ public:
     TForm1 *Form1 = nullptr;
     TForm2 *Form2 = nullptr;
     TForm3 *Form3 = nullptr;
+    // The "Find stations" window, created after TForm3 and destroyed first.
+    TFormFindStations *FormFind = nullptr;
 };
