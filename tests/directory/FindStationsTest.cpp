@@ -332,4 +332,11 @@ TEST_F(FindStations, EscClosesTheWindowAndItsPlaceAndSizeAreKept) {
     form->Open();
     EXPECT_EQ(form->pos(), QPoint(120, 90));
     EXPECT_EQ(form->size(), QSize(900, 600));
+    // Minimised when the last run ended: opened, it shows.
+    form->showMinimized();
+    form->WriteGeometry();
+    ASSERT_TRUE(TempAppFolder::Read(app.GeometryFile()).contains("WindowState=1"));
+    form = MakeWindow(QString::fromStdString(directory.base()));
+    form->Open();
+    EXPECT_FALSE(form->isMinimized());
 }

@@ -41,9 +41,9 @@ public:
                       std::unique_ptr<DnsResolver> resolver = nullptr, QWidget *parent = nullptr);
     ~TFormFindStations() override;
 
-    // Shows the window in front with the focus in the name box. The first
-    // opening fetches the drop-downs' lists and shows the stations with the
-    // most votes.
+    // Shows the window in front with the focus in the name box (never
+    // minimised: the user asked to see it). The first opening fetches the
+    // drop-downs' lists and shows the stations with the most votes.
     void Open();
 
     // ---- handlers (TFormFindStationsActions.cpp) ----

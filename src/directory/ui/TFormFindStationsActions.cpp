@@ -37,6 +37,10 @@ enum ListBit { Countries = 1, Languages = 2, Codecs = 4, Tags = 8, AllLists = 15
 
 void TFormFindStations::Open() {
     show();
+    // A window minimised when the last run ended comes back minimised
+    // (TFormINI); asked for, it is shown.
+    if (isMinimized())
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     raise();
     activateWindow();
     sEdit1->setFocus(Qt::OtherFocusReason);
