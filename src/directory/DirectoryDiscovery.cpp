@@ -85,10 +85,10 @@ void DirectoryDiscovery::FromAddresses(const std::shared_ptr<Run> &run,
                     addresses.append(a);
             }
             if (addresses.isEmpty()) {
-                const QString why = !error.isEmpty()          ? error
-                                    : !serviceError.isEmpty() ? serviceError
-                                                              : QStringLiteral("the name service "
-                                                                               "knows none");
+                const QString why = !error.isEmpty() ? error
+                                    : !serviceError.isEmpty()
+                                        ? serviceError
+                                        : QStringLiteral("the name service found none");
                 Finish(run, {}, NotFound(why));
                 return;
             }

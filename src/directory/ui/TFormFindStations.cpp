@@ -102,7 +102,7 @@ void TFormFindStations::BuildLayout() {
     sListView1->installEventFilter(this);
     QHeaderView *columns = sListView1->horizontalHeader();
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int widths[DirectoryResultsModel::ColumnCount] = {230, 90, 80, 170, 55, 55, 70, 55};
+    const int widths[DirectoryResultsModel::ColumnCount] = {230, 90, 80, 150, 55, 55, 70, 55};
     for (int c = 0; c < DirectoryResultsModel::ColumnCount; ++c)
         columns->resizeSection(c, widths[c]);
 
