@@ -196,9 +196,9 @@ void StreamPlayer::StopStream() {
         state_.Bass.BASS_ChannelStop(state_.Channel);
 }
 
-void StreamPlayer::SetOutputVolume(int position) {
+void StreamPlayer::SetOutputVolume(int position, double factor) {
     if (EngineLoaded())
-        state_.Bass.BASS_SetVolume(float(position) / 100.0f);
+        state_.Bass.BASS_SetVolume(float(position * factor / 100.0));
 }
 
 void StreamPlayer::Shutdown() {

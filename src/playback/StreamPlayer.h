@@ -46,8 +46,9 @@ public:
     // Abandons a pending open and stops the current stream; it stays
     // allocated.
     void StopStream();
-    // The output volume from the slider's position 0 ... 100.
-    void SetOutputVolume(int position);
+    // The output volume from the slider's position 0 ... 100, times
+    // `factor` (0 ... 1) while the sleep timer fades it.
+    void SetOutputVolume(int position, double factor = 1.0);
     // Before the engine is unloaded: abandons a pending open and waits until
     // no worker is inside the engine any more (the engine bounds each open).
     void Shutdown();

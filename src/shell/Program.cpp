@@ -1,6 +1,7 @@
 #include "shell/Program.h"
 
 #include "directory/ui/TFormFindStations.h"
+#include "history/ui/TFormHistory.h"
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
 #include "shell/TForm1.h"
@@ -20,6 +21,8 @@ Program::Program() {
     Form1->Form3 = Form3;
     Form3->Stations = &Form1->Stations;
     Form3->Model = Form1->Model;
+    FormHistory = new TFormHistory(*Form1->History);
+    Form1->FormHistory = FormHistory;
     FormFind = new TFormFindStations(*Form1, Form1->DirectoryServer);
     Form1->FormFind = FormFind;
 }
@@ -28,6 +31,7 @@ Program::~Program() {
     // A normal run has destroyed its windows in Shutdown(); an aborted one
     // writes nothing and simply lets them go.
     delete FormFind;
+    delete FormHistory;
     delete Form3;
     delete Form2;
     delete Form1;
@@ -59,7 +63,7 @@ int Program::Run() {
 void Program::Shutdown() {
     if (Aborted())
         return;
-    TFormINI *const order[] = {FormFind, Form3, Form2, Form1};
+    TFormINI *const order[] = {FormFind, FormHistory, Form3, Form2, Form1};
     for (TFormINI *form : order) {
         form->hide();
         Dispatch([&] { form->FormDestroy(); });
@@ -70,10 +74,12 @@ void Program::Shutdown() {
         }
     }
     delete FormFind;
+    delete FormHistory;
     delete Form3;
     delete Form2;
     delete Form1;
     FormFind = nullptr;
+    FormHistory = nullptr;
     Form3 = nullptr;
     Form2 = nullptr;
     Form1 = nullptr;

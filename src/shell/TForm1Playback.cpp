@@ -28,6 +28,7 @@ void TForm1::PlayStation(const QString &name, const QByteArray &url) {
     Player->PlayUrl(Playback.CurrentUrl, [this, name] {
         SetStatusPanel(OutcomePanel, name);
         SetNowPlaying(name);
+        playingName_ = name;
     });
 }
 
@@ -36,6 +37,8 @@ void TForm1::PlayUrl(const QByteArray &url) {
 }
 
 void TForm1::PlayCurrentUrl() {
+    // The panel will show the stream's own name, if any: no list's name.
+    playingName_.clear();
     SetStatusPanel(OutcomePanel,
                    CodePage::FromAnsi("Connecting to " + Playback.CurrentUrl + "..."));
     PlayUrl(Playback.CurrentUrl);
@@ -70,6 +73,7 @@ void TForm1::FavoriteButtonClick(int slot) {
     if (FavoriteUrls.at(slot - 1).isEmpty())
         return;
     Playback.CurrentUrl = FavoriteUrls.at(slot - 1);
+    playingSlot_ = slot;
     PlayCurrentUrl();
 }
 

@@ -44,5 +44,6 @@ TEST(SessionEnd, RunsTheFullShutdownAndExitsZeroWithinThreeSeconds) {
     EXPECT_TRUE(settings.contains("\nVolume=37\n")) << settings.toStdString();
     EXPECT_TRUE(settings.contains("\nFav1=http://session.example/\n")) << settings.toStdString();
     EXPECT_EQ(IniSections(TempAppFolder::Read(app.GeometryFile())),
-              (QStringList{"Find stations", "Add a new station", "Proxy settings", "Quorane"}));
+              (QStringList{"Find stations", "Song history", "Add a new station", "Proxy settings",
+                           "Quorane"}));
 }

@@ -72,8 +72,8 @@ for sig in TERM INT HUP; do
   expect="Proxy Volume SkinName $(for n in $(seq 1 14); do printf "Fav%s " $n; done)"
   [ "$keys" = "$expect" ] || fail "settings keys: $keys"
   sections=$(grep "^\[" "$geo" | tr "\n" " ")
-  [ "$sections" = "[Find stations] [Add a new station] [Proxy settings] [Quorane] " ] || fail "geometry: $sections"
-  echo "SIG$sig: exit 0 after $ms ms; Volume=100, Fav1=$fav, 5 of 6 stations, geometry of 4 windows"
+  [ "$sections" = "[Find stations] [Song history] [Add a new station] [Proxy settings] [Quorane] " ] || fail "geometry: $sections"
+  echo "SIG$sig: exit 0 after $ms ms; Volume=100, Fav1=$fav, 5 of 6 stations, geometry of 5 windows"
 done
 '
 echo "PASS: SIGTERM, SIGINT and SIGHUP end the player as its Exit does"

@@ -86,21 +86,7 @@ find_window() { # smallest width, largest width -> prints the first viewable one
 # setting its WM_STATE to Iconic (3), and sets it to Normal (1) when the
 # window is mapped again. xdotool windowminimize only asks a WM to do so.
 wm_state() {
-  python3 - "$1" "$2" <<'EOF'
-import ctypes, sys
-x = ctypes.cdll.LoadLibrary("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XInternAtom.restype = ctypes.c_ulong
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong,
-                              ctypes.c_int, ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
-x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-d = x.XOpenDisplay(None)
-atom = x.XInternAtom(d, b"WM_STATE", 0)
-data = (ctypes.c_long * 2)(int(sys.argv[2]), 0)
-x.XChangeProperty(d, int(sys.argv[1]), atom, atom, 32, 0, data, 2)
-x.XCloseDisplay(d)
-EOF
+  python3 "$(dirname "$(realpath "$0")")/../common/wm-state.py" "$1" "$2"
 }
 minimise() {
   xdotool windowminimize "$1" 2>/dev/null || true
