@@ -45,7 +45,12 @@ DirectoryDiscovery::DirectoryDiscovery(DnsResolver &resolver, quint32 seed, QObj
     });
 }
 
-DirectoryDiscovery::~DirectoryDiscovery() = default;
+DirectoryDiscovery::~DirectoryDiscovery() {
+    // An answer that still comes finds its search over and leaves this
+    // object alone.
+    if (run_)
+        run_->finished = true;
+}
 
 void DirectoryDiscovery::Start(Done done) {
     if (run_)

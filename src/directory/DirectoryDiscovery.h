@@ -21,7 +21,8 @@ public:
     ~DirectoryDiscovery() override;
 
     // The servers, or an empty list and the reason, once, later. A Start
-    // while one runs replaces it: the earlier one never answers.
+    // while one runs replaces it: the earlier one never answers; nor does
+    // one still running when this object goes.
     using Done = std::function<void(const QStringList &servers, const QString &error)>;
     void Start(Done done);
 

@@ -161,6 +161,18 @@ TEST(Discovery, WhenNothingIsFoundTheReasonIsGiven) {
     }
 }
 
+TEST(Discovery, AnswersThatComeAfterTheSearchIsGoneAreDropped) {
+    TableResolver dns;
+    dns.services[Srv] = {{"de1.api.radio-browser.info", 443}};
+    int answers = 0;
+    auto discovery = std::make_unique<DirectoryDiscovery>(dns, 3);
+    discovery->Start([&](const QStringList &, const QString &) { ++answers; });
+    discovery.reset(); // the window closed at once: the answer is on its way
+    QTest::qWait(20);
+    EXPECT_EQ(answers, 0);
+    EXPECT_EQ(dns.asked, QStringList({"SRV " + Srv}));
+}
+
 TEST(Discovery, ReverseNamesOfAddresses) {
     EXPECT_EQ(QtDnsResolver::ReverseName(QHostAddress("91.132.145.114")),
               "114.145.132.91.in-addr.arpa");
