@@ -4,11 +4,14 @@
 #include "history/ui/TFormHistory.h"
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
+#include "platform/AppPaths.h"
+#include "shell/SingleInstance.h"
 #include "shell/TForm1.h"
 #include "shell/TerminationWatcher.h"
 #include "window/Dispatch.h"
 
 #include <QApplication>
+#include <QFile>
 #include <cstdio>
 
 Program::Program() {
@@ -42,14 +45,27 @@ bool Program::Aborted() const {
 }
 
 int Program::Main() {
+    // Before anything is read: a second run on the same files would write
+    // them over at its exit. The lock is kept until the last file is written.
+    const QString settingsFile = AppPaths::SettingsFile();
+    SingleInstance instance(settingsFile);
+    if (instance.Claim() == SingleInstance::Claimed::Another) {
+        std::fprintf(stderr, "Quorane: already running with %s; this start ends writing nothing\n",
+                     QFile::encodeName(settingsFile).constData());
+        return 0;
+    }
     // Watching starts before the windows, so a request during the start-up
     // skips the loop but still gets the full shutdown.
     TerminationWatcher termination;
     Program program;
     if (program.Aborted())
         return 0;
+    // Brought back as from the tray: shown, restored, in front.
+    Connect(&instance, &SingleInstance::RaiseRequested, program.Form1, &TForm1::TrayIcon1Click);
     if (!termination.Requested())
         program.Run();
+    // A start from now on waits for this run's files instead.
+    instance.StopListening();
     program.Shutdown();
     return 0;
 }

@@ -27,7 +27,9 @@ public:
 
     // The whole run once the application and its prompts exist: the windows,
     // the loop, the shutdown, with SIGTERM, SIGINT, SIGHUP and the session's
-    // end closing Quorane as the user's Exit does. Returns the exit code.
+    // end closing Quorane as the user's Exit does, except that what fails
+    // then is told on standard error, not in a box that would hold the end
+    // up. Returns the exit code.
     static int Main();
 
     TForm1 *Form1 = nullptr;

@@ -103,8 +103,9 @@ public:
     // the URL, then PlayUrl. For the desktop's media controls.
     void PlayCurrentUrl();
     // Plays a station by its name and stream URL, as a double-click on the
-    // list does: "Connecting to <name>...", then the name in status panel 0
-    // and the now-playing panel.
+    // list does: "Connecting to <name>..." while it opens, then the name in
+    // status panel 0 and the now-playing panel; a station that cannot be
+    // opened leaves "Can't open <URL>" in status panel 0.
     void PlayStation(const QString &name, const QByteArray &url);
     // The one way to play a stream: releases the current one and opens url
     // without holding up the window (see StreamPlayer).
@@ -284,8 +285,9 @@ private:
     ShortcutFilter *shortcutFilter_ = nullptr;
     // What start-up learnt about the station file, so that a file that exists
     // but could not be read is not replaced at exit by a list the user never
-    // changed.
-    bool stationFileUnread_ = false;
+    // changed. True until the read succeeds (or finds no file to keep), so a
+    // start-up that fails before the read leaves the file alone too.
+    bool stationFileUnread_ = true;
     quint64 stationsRevisionAtStart_ = 0;
     // Set while TrayIcon1MinimizeToTray has the window hidden in the tray.
     bool hiddenInTray_ = false;

@@ -25,7 +25,14 @@ void TForm1::PlayStation(const QString &name, const QByteArray &url) {
     // The name of the station asked for: the list may be searched while it
     // connects, but what shows afterwards belongs to this station.
     SetStatusPanel(OutcomePanel, QStringLiteral("Connecting to ") + name + QStringLiteral("..."));
-    Player->PlayUrl(Playback.CurrentUrl, [this, name] {
+    Player->PlayUrl(Playback.CurrentUrl, [this, name](bool opened) {
+        // A station that could not be opened keeps "Can't open <URL>" and
+        // the now-playing panel what it showed: its name there would read
+        // as if it played.
+        if (!opened) {
+            playingName_.clear();
+            return;
+        }
         SetStatusPanel(OutcomePanel, name);
         SetNowPlaying(name);
         playingName_ = name;

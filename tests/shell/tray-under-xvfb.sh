@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The real player with a real notification area: under Xvfb, with trayer as
-# the panel (an XEmbed system tray), it checks that the tray icon is docked,
-# that minimising the player hides its main window, that a click on the icon
-# brings it back, that the icon is docked again when the panel restarts, and
-# that the tray menu's Exit ends the player through the full shutdown while
-# the window is hidden. Exits 77 (skipped) when a tool is missing.
+# the panel (an XEmbed system tray) started after the player, it checks that
+# the tray icon is docked, that minimising the player hides its main window,
+# that a click on the icon brings it back, that the icon is docked again when
+# the panel restarts, and that the tray menu's Exit ends the player through
+# the full shutdown while the window is hidden. Exits 77 (skipped) when a
+# tool is missing.
 # usage: tray-under-xvfb.sh <application folder> <bundled stations.txt>
 # With QUORANE_TRAY_SHOTS set to a folder, screenshots are left there.
 set -euo pipefail
@@ -93,15 +94,16 @@ minimise() {
   wm_state "$1" 3
 }
 
-start_trayer
-wait_for 100 xdotool search --name '^panel$' >/dev/null || fail "trayer did not start"
+# The panel starts after the player, as it may at login: the icon is made
+# and docked once the panel is there.
 "$app/Quorane" >"$TMPDIR_APP/out.log" 2>&1 &
 player=$!
 pids+=("$player")
-
 main=""; icon=""
 wait_for 300 eval 'main=$(find_window 300 5000)' || fail "the main window did not appear"
-wait_for 100 eval 'icon=$(find_window 8 64)' || fail "no tray icon docked in the panel"
+start_trayer
+wait_for 100 xdotool search --name '^panel$' >/dev/null || fail "trayer did not start"
+wait_for 300 eval 'icon=$(find_window 8 64)' || fail "no tray icon docked in the panel"
 sleep 0.5
 shot 1-started
 
