@@ -273,6 +273,10 @@ void TForm1::BuildMenus() {
     Clearlist1 = item(List1, QStringLiteral("Clear list"), Qt::CTRL | Qt::Key_Delete);
     List1->addSeparator();
     Songhistory1 = item(List1, QStringLiteral("Song history"), Qt::CTRL | Qt::Key_H);
+    // The community directory: a group of its own.
+    List1->addSeparator();
+    Findstations1 = item(List1, QStringLiteral("Find stations..."), Qt::CTRL | Qt::Key_F);
+    List1->addSeparator();
 
     Skins1 = MainMenu1->addMenu(QStringLiteral("Skins"));
     Skins1->menuAction()->setVisible(false);
@@ -303,6 +307,9 @@ void TForm1::BuildMenus() {
     N5 = PopupMenu2->addMenu(QStringLiteral("Volume control"));
     Volume1001 = item(N5, QStringLiteral("Volume 100%"));
     Mute1 = item(N5, QStringLiteral("Mute"));
+    // Last, so the items above keep their places for the keyboard.
+    PopupMenu2->addSeparator();
+    Findstations2 = item(PopupMenu2, QStringLiteral("Find stations..."));
 
     // The tray menu, opened by the tray icon TrayIcon1.
     PopupMenu1 = new QMenu(this);
@@ -344,6 +351,8 @@ void TForm1::ConnectHandlers() {
     for (size_t i = 0; i < SleepMinutes.size(); ++i)
         Connect(SleepItem[i], &QAction::triggered, this,
                 [this, minutes = SleepMinutes[i]] { SleepTimerClick(minutes); });
+    on(Findstations1, &TForm1::Findstations1Click);
+    on(Findstations2, &TForm1::Findstations1Click);
     for (int n = 1; n <= 14; ++n) {
         Connect(PlaySlot[n - 1], &QAction::triggered, this, [this, n] { PlayFavoriteClick(n); });
         Connect(SetSlot[n - 1], &QAction::triggered, this, [this, n] { SetFavoriteClick(n); });
