@@ -72,8 +72,10 @@ TForm1::TForm1(QWidget *parent)
     ConnectHandlers();
     shortcutFilter_ = new ShortcutFilter(this);
     Dispatch([&] { FormCreate(); });
-    if (!StartupAborted)
+    if (!StartupAborted) {
+        CreateHistory();
         CreateMpris();
+    }
 }
 
 // The recording ends first (no tap call may reach a recorder that is gone),
@@ -240,6 +242,21 @@ void TForm1::BuildMenus() {
     File1->addSeparator();
     Settings1 = item(File1, QStringLiteral("Proxy settings"), Qt::CTRL | Qt::Key_P);
     File1->addSeparator();
+    Notifyontitlechange1 = item(File1, QStringLiteral("Notify on title change"));
+    Notifyontitlechange1->setCheckable(true);
+    Notifyontitlechange1->setChecked(true);
+    Sleeptimer1 = File1->addMenu(QStringLiteral("Sleep timer"));
+    auto *sleeps = new QActionGroup(this);
+    sleeps->setExclusive(true);
+    for (size_t i = 0; i < SleepMinutes.size(); ++i) {
+        SleepItem[i] = item(Sleeptimer1, SleepMinutes[i] == 0
+                                             ? QStringLiteral("Off")
+                                             : QStringLiteral("%1 minutes").arg(SleepMinutes[i]));
+        SleepItem[i]->setCheckable(true);
+        sleeps->addAction(SleepItem[i]);
+    }
+    SleepItem[0]->setChecked(true);
+    File1->addSeparator();
     // Off at every start: recording is not carried over from a run.
     Record1 = item(File1, QStringLiteral("Record"), Qt::CTRL | Qt::Key_R);
     Record1->setCheckable(true);
@@ -263,6 +280,12 @@ void TForm1::BuildMenus() {
     Loadlist1 = item(List1, QStringLiteral("Load list"), Qt::CTRL | Qt::Key_O);
     Savelist1 = item(List1, QStringLiteral("Save list"), Qt::CTRL | Qt::Key_S);
     Clearlist1 = item(List1, QStringLiteral("Clear list"), Qt::CTRL | Qt::Key_Delete);
+    List1->addSeparator();
+    Songhistory1 = item(List1, QStringLiteral("Song history"), Qt::CTRL | Qt::Key_H);
+    // The community directory: a group of its own.
+    List1->addSeparator();
+    Findstations1 = item(List1, QStringLiteral("Find stations..."), Qt::CTRL | Qt::Key_F);
+    List1->addSeparator();
 
     Skins1 = MainMenu1->addMenu(QStringLiteral("Skins"));
     Skins1->menuAction()->setVisible(false);
@@ -293,6 +316,9 @@ void TForm1::BuildMenus() {
     N5 = PopupMenu2->addMenu(QStringLiteral("Volume control"));
     Volume1001 = item(N5, QStringLiteral("Volume 100%"));
     Mute1 = item(N5, QStringLiteral("Mute"));
+    // Last, so the items above keep their places for the keyboard.
+    PopupMenu2->addSeparator();
+    Findstations2 = item(PopupMenu2, QStringLiteral("Find stations..."));
 
     // The tray menu, opened by the tray icon TrayIcon1.
     PopupMenu1 = new QMenu(this);
@@ -334,6 +360,12 @@ void TForm1::ConnectHandlers() {
     on(Exit2, &TForm1::Exit2Click);
     on(Quorane1, &TForm1::Quorane1Click);
     on(Restore1, &TForm1::Restore1Click);
+    on(Songhistory1, &TForm1::Songhistory1Click);
+    for (size_t i = 0; i < SleepMinutes.size(); ++i)
+        Connect(SleepItem[i], &QAction::triggered, this,
+                [this, minutes = SleepMinutes[i]] { SleepTimerClick(minutes); });
+    on(Findstations1, &TForm1::Findstations1Click);
+    on(Findstations2, &TForm1::Findstations1Click);
     for (int n = 1; n <= 14; ++n) {
         Connect(PlaySlot[n - 1], &QAction::triggered, this, [this, n] { PlayFavoriteClick(n); });
         Connect(SetSlot[n - 1], &QAction::triggered, this, [this, n] { SetFavoriteClick(n); });

@@ -5,6 +5,7 @@
 // station list, the favourites and the skin manager, and runs the program's
 // start-up (FormCreate) and its part of the shutdown (FormDestroy).
 // Everything here belongs to the UI thread.
+#include "directory/DirectoryHost.h"
 #include "playback/PlaybackState.h"
 #include "playback/PlayerView.h"
 #include "stations/StationList.h"
@@ -28,6 +29,8 @@ class QStatusBar;
 class QTableView;
 class ShortcutFilter;
 class MprisService;
+class SleepTimer;
+class SongHistory;
 class SkinManager;
 class SkinMenu;
 class StationListModel;
@@ -36,9 +39,13 @@ class StreamPlayer;
 class StreamRecorder;
 class TForm2;
 class TForm3;
+class TFormHistory;
+class TitleNotifier;
+class TFormFindStations;
 class TrayIcon;
+class IniFile;
 
-class TForm1 : public TFormINI, public PlayerView {
+class TForm1 : public TFormINI, public PlayerView, public DirectoryHost {
     Q_OBJECT
 public:
     explicit TForm1(QWidget *parent = nullptr);
@@ -97,8 +104,9 @@ public:
     // the URL, then PlayUrl. For the desktop's media controls.
     void PlayCurrentUrl();
     // Plays a station by its name and stream URL, as a double-click on the
-    // list does: "Connecting to <name>...", then the name in status panel 0
-    // and the now-playing panel.
+    // list does: "Connecting to <name>..." while it opens, then the name in
+    // status panel 0 and the now-playing panel; a station that cannot be
+    // opened leaves "Can't open <URL>" in status panel 0.
     void PlayStation(const QString &name, const QByteArray &url);
     // The one way to play a stream: releases the current one and opens url
     // without holding up the window (see StreamPlayer).
@@ -118,8 +126,23 @@ public:
     // Ends it and waits for the recorder to finish its files; before the
     // engine goes.
     void CloseRecorder();
-    // The fourth status panel: "REC" while a stream is recorded.
-    void UpdateStatusPanel3();
+    // True while a stream is being recorded.
+    bool Recording() const { return recordedChannel_ != 0; }
+
+    // ---- the community directory (TForm1Directory.cpp) ----
+    // List > "Find stations...", Ctrl+F, and the list menu's item: opens
+    // the find window.
+    void Findstations1Click();
+    // What the find window does with a result: played as the list's play
+    // command plays, added at the top of the list (shown at once), or put
+    // in a favourite slot.
+    void PlayDirectoryStation(const QString &name, const QByteArray &url) override;
+    void AddStationLine(const QString &line) override;
+    void SetFavoriteUrl(int slot, const QByteArray &url) override;
+    // Reads DirectoryServer of section Main (LoadSettings); never written.
+    void LoadDirectorySetting(const IniFile &ini);
+    // The directory server the settings name, empty: look the servers up.
+    QString DirectoryServer;
 
     // ---- tray icon (TForm1Tray.cpp) ----
     void TrayIcon1Click();
@@ -146,6 +169,35 @@ public:
     // The desktop's media controls (TForm1Mpris.cpp); null without a session bus.
     MprisService *Mpris = nullptr;
 
+    // ---- song history, title notifications, sleep timer (TForm1History.cpp) ----
+    void Songhistory1Click();
+    // File > Sleep timer: 0 (Off), 15, 30, 60 or 90 minutes.
+    void SleepTimerClick(int minutes);
+    // Plays the filled favourite slot `step` (1 or -1) away from the one
+    // playing, wrapping around; with the station in no slot, the first
+    // filled slot (step 1) or the last. False when every slot is free.
+    bool PlayNextFavorite(int step);
+    bool AnyFavorite() const;
+    // Status panel 3: "REC" while a stream is recorded, the sleep timer's
+    // minutes while it runs. Whatever else the panel shows is joined here.
+    void UpdateStatusPanel3();
+    void StreamTitleHeard(const QString &title) override;
+    // What the title is recorded and notified under: the station as the
+    // now-playing panel named it before the titles came.
+    QString HeardStation() const;
+    // The main window as the listener sees it: shown, not minimised and the
+    // active window. Titles are notified only when it is not.
+    bool SeenByListener() const;
+    // Created with the window unless the start-up was aborted; null then.
+    SongHistory *History = nullptr;
+    TitleNotifier *Notifier = nullptr;
+    SleepTimer *Sleep = nullptr;
+    // The "Song history" window, created by the program after the dialogs
+    // and owned by it; null until then.
+    TFormHistory *FormHistory = nullptr;
+    // The sleep timer's choices, in the order of its submenu.
+    static constexpr std::array<int, 5> SleepMinutes{0, 15, 30, 60, 90};
+
 Q_SIGNALS:
     // A stream title reached the captions.
     void TitlesChanged(const QString &title);
@@ -169,6 +221,8 @@ public:
     // it; set right after their creation, null until then.
     TForm2 *Form2 = nullptr;
     TForm3 *Form3 = nullptr;
+    // The find window, created by the program after the dialogs; null until then.
+    TFormFindStations *FormFind = nullptr;
 
     // ---- controls ----
     QMenuBar *MainMenu1 = nullptr;
@@ -199,7 +253,14 @@ public:
     std::array<QAction *, 14> SetSlot{};  // Slot11 ... Slot141
     QAction *Addanewstation2 = nullptr, *Deletestation1 = nullptr, *Volume1001 = nullptr,
             *Mute1 = nullptr;
+    // List > "Find stations..." and the list menu's "Find stations...".
+    QAction *Findstations1 = nullptr, *Findstations2 = nullptr;
     QAction *Quorane1 = nullptr, *Restore1 = nullptr, *Stop1 = nullptr, *Exit2 = nullptr;
+    // File > "Notify on title change" (a tick), File > "Sleep timer" with
+    // its radio items (SleepMinutes), List > "Song history".
+    QAction *Notifyontitlechange1 = nullptr, *Songhistory1 = nullptr;
+    QMenu *Sleeptimer1 = nullptr;
+    std::array<QAction *, SleepMinutes.size()> SleepItem{};
 
     // The top of the client area: the menu bar sits above it, and the layout's
     // positions count from here.
@@ -222,6 +283,16 @@ private:
     int laidOutTop_ = 0;
     void CreateTrayIcon();
     void CreateMpris();
+    // The song history read from its file, the notifier and the sleep timer.
+    void CreateHistory();
+    // At exit: the history to its file.
+    void SaveHistory();
+    // The list's name of the station playing, when it was played from a
+    // list; empty for a favourite slot or the desktop's Play.
+    QString playingName_;
+    // The favourite slot played last (1 ... 14), 0 when none: Next and
+    // Previous step from it while it still holds the URL playing.
+    int playingSlot_ = 0;
     // The last stream title and the URL it came with.
     QString streamTitle_;
     QByteArray streamTitleUrl_;
@@ -231,8 +302,9 @@ private:
     ShortcutFilter *shortcutFilter_ = nullptr;
     // What start-up learnt about the station file, so that a file that exists
     // but could not be read is not replaced at exit by a list the user never
-    // changed.
-    bool stationFileUnread_ = false;
+    // changed. True until the read succeeds (or finds no file to keep), so a
+    // start-up that fails before the read leaves the file alone too.
+    bool stationFileUnread_ = true;
     quint64 stationsRevisionAtStart_ = 0;
     // The recorder while Record is ticked (null otherwise), and the stream
     // whose audio it is handed (0: none plays).

@@ -60,11 +60,19 @@ void TForm1::StreamPlayingChanged(DWORD channel, bool playing) {
     if (!recorder_ || !Playback.AudioLibHandle || channel == recordedChannel_)
         return;
     EndRecording();
-    // The station by the name it gives itself, else by its server.
+    // The station by the name it was played under (the list's), else the
+    // name it gives itself, else its server; a title that is either name is
+    // the station's own.
     const QString icyName = CodePage::FromAnsi(Playback.IcyName).trimmed();
     const QString url = CodePage::FromAnsi(Playback.CurrentUrl);
-    const QString name = icyName.isEmpty() ? QUrl(url).host() : icyName;
-    recorder_->BeginStream({name, icyName.isEmpty() ? QStringList() : QStringList{icyName}, url});
+    const QString name = !playingName_.trimmed().isEmpty() ? playingName_.trimmed()
+                         : !icyName.isEmpty()              ? icyName
+                                                           : QUrl(url).host();
+    QStringList own;
+    for (const QString &n : {playingName_.trimmed(), icyName})
+        if (!n.isEmpty())
+            own.append(n);
+    recorder_->BeginStream({name, own, url});
     if (!Playback.Bass.BASS_ChannelSetTap(channel, &StreamRecorder::TapProc, recorder_.get())) {
         recorder_->EndStream();
         UpdateStatusPanel3();
@@ -88,8 +96,4 @@ void TForm1::EndRecording() {
 void TForm1::CloseRecorder() {
     EndRecording();
     recorder_.reset();
-}
-
-void TForm1::UpdateStatusPanel3() {
-    SetStatusPanel(3, recordedChannel_ != 0 ? QStringLiteral("REC") : QString());
 }
