@@ -14,6 +14,7 @@
 #include "shell/SkinManager.h"
 #include "shell/SkinMenu.h"
 #include "shell/StationListView.h"
+#include "shell/TrayIcon.h"
 #include "stations/StationListModel.h"
 #include "window/Dispatch.h"
 
@@ -79,7 +80,10 @@ TForm1::TForm1(QWidget *parent)
 
 // The player goes first (it waits for its open workers and releases the
 // stream), then the engine is unloaded with Playback.
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The tray goes before its menu, which it empties on its way out.
+    delete TrayIcon1;
+}
 
 int TForm1::ClientTop() const {
     return MainMenu1 ? MainMenu1->sizeHint().height() : 0;
