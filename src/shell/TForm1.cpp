@@ -15,6 +15,7 @@
 #include "shell/SkinManager.h"
 #include "shell/SkinMenu.h"
 #include "shell/StationListView.h"
+#include "shell/TrayIcon.h"
 #include "stations/StationListModel.h"
 #include "window/Dispatch.h"
 
@@ -84,6 +85,8 @@ TForm1::TForm1(QWidget *parent)
 TForm1::~TForm1() {
     Player->PlayingChanged = nullptr;
     CloseRecorder();
+    // The tray goes before its menu, which it empties on its way out.
+    delete TrayIcon1;
 }
 
 int TForm1::ClientTop() const {

@@ -56,7 +56,11 @@ TFormFindStations::TFormFindStations(DirectoryHost &host, const QString &server,
     resize(820, 520);
 }
 
-TFormFindStations::~TFormFindStations() = default;
+TFormFindStations::~TFormFindStations() {
+    // The window's base closes it, and the table's scroll bar changes its
+    // range as it hides: by then this window is only its base.
+    sListView1->verticalScrollBar()->disconnect(this);
+}
 
 void TFormFindStations::BuildLayout() {
     sEdit1 = new QLineEdit(this);
