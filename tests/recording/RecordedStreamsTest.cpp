@@ -8,9 +8,11 @@
 // 30 s song is not kept.
 #include "RecorderTestSupport.h"
 #include "SongStreams.h"
+#include "recording/OggPage.h"
 #include "recording/StreamRecorder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -23,6 +25,44 @@ using namespace quorane::test;
 using namespace std::chrono_literals;
 
 namespace {
+
+// What is wrong with the Ogg pages of a recorded file, empty when nothing:
+// every page whole with a right checksum, one logical stream opened by the
+// first page and closed by the last, pages numbered 0, 1, 2... and granule
+// positions that never go back.
+std::string oggPagesWrong(const std::string &path) {
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly))
+        return "cannot be read";
+    const QByteArray bytes = f.readAll();
+    qsizetype at = 0;
+    uint32_t sequence = 0;
+    int64_t granule = 0;
+    OggPage page, first;
+    while (at < bytes.size()) {
+        const qsizetype n = OggPage::Parse(QByteArrayView(bytes).sliced(at), page);
+        if (n <= 0)
+            return "no whole page with a right checksum at byte " + std::to_string(at);
+        if (sequence == 0)
+            first = page;
+        if (page.Serial != first.Serial)
+            return "a second logical stream at page " + std::to_string(sequence);
+        if (page.Sequence != sequence)
+            return "page " + std::to_string(sequence) + " numbered " +
+                   std::to_string(page.Sequence);
+        if (page.Granule != -1 && page.Granule < granule)
+            return "granule goes back at page " + std::to_string(sequence);
+        if (page.Granule != -1)
+            granule = page.Granule;
+        const bool last = at + n == bytes.size();
+        if (bool(page.Flags & OggPage::First) != (sequence == 0) ||
+            bool(page.Flags & OggPage::Last) != last)
+            return "wrong flags on page " + std::to_string(sequence);
+        at += n;
+        ++sequence;
+    }
+    return sequence > 0 ? "" : "no pages";
+}
 
 class RecordedStreams : public ::testing::TestWithParam<SongStation::Form> {};
 
@@ -94,6 +134,10 @@ TEST_P(RecordedStreams, OneCleanTaggedFilePerSong) {
         }
         if (complete) {
             EXPECT_NEAR(d.seconds(), songs[2].toneSeconds + SilenceSeconds, 0.25);
+        }
+
+        if (ext == ".ogg" || ext == ".opus") {
+            EXPECT_EQ(oggPagesWrong(path), "");
         }
 
         const Probed p = probeFile(path);

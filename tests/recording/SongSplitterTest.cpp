@@ -204,9 +204,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Titles that are the station's own name or empty start no song,
         // nor does the same title sent again.
         Script{"OwnNameAndEmptyTitlesStartNoSong",
-               50,
+               90,
                {},
-               {{0.5, "A - One"}, {15, StationName}, {25, ""}, {30, "  "}, {35, "A - One"}},
+               {{0.5, "A - One"}, {15, StationName}, {40, ""}, {65, "  "}, {70, "A - One"}},
                {},
                {},
                {{"Incomplete/A - One.mp3", -1}}},

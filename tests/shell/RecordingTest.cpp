@@ -1,5 +1,6 @@
 // File > Record on the real main window with the real engine: the menu item,
-// "REC" in the fourth status panel while a stream is recorded, a station
+// "REC" in the fourth status panel while a stream is recorded (the sleep
+// timer's minutes beside it), a station
 // started with the tick on recorded from its start, Stop and unticking
 // ending the song under way (kept as partial), and a fresh window (a new
 // run) with the tick off.
@@ -37,7 +38,7 @@ protected:
         ASSERT_TRUE(WaitForOpen());
         ASSERT_TRUE(Playing());
     }
-    QString Rec() const { return form->StatusPanel(3); }
+    std::string Rec() const { return form->StatusPanel(3).toStdString(); }
     QString Incomplete() const {
         return music.path() +
                QStringLiteral("/Quorane/Record FM/Incomplete/Artist - Long Song.mp3");
@@ -54,7 +55,7 @@ TEST_F(Recording, MenuItemIsATickOfItsOwnBeforeExit) {
     EXPECT_TRUE(form->Record1->isCheckable());
     // A new run starts with the tick off, and nothing is recorded.
     EXPECT_FALSE(form->Record1->isChecked());
-    EXPECT_EQ(Rec(), QString());
+    EXPECT_EQ(Rec(), "");
     ASSERT_LT(at + 2, items.size());
     EXPECT_TRUE(items[at - 1]->isSeparator());
     EXPECT_TRUE(items[at + 1]->isSeparator());
@@ -65,13 +66,13 @@ TEST_F(Recording, StationStartedWithTheTickOnIsRecordedUntilStop) {
     ShowActive();
     Key(Qt::Key_R, Qt::ControlModifier);
     ASSERT_TRUE(form->Record1->isChecked());
-    EXPECT_EQ(Rec(), QString()) << "nothing plays yet";
+    EXPECT_EQ(Rec(), "") << "nothing plays yet";
     Play();
-    EXPECT_EQ(Rec(), QStringLiteral("REC"));
+    EXPECT_EQ(Rec(), "REC");
     // Six seconds of the song, then Stop: the song under way is partial.
     QTest::qWait(6500);
     form->Stop1->trigger();
-    EXPECT_EQ(Rec(), QString());
+    EXPECT_EQ(Rec(), "");
     EXPECT_TRUE(form->Record1->isChecked()) << "Stop leaves the tick on";
     ASSERT_TRUE(WaitFor([&] { return QFile::exists(Incomplete()); }, 10000));
     const quorane::test::Probed tags = quorane::test::probeFile(Incomplete().toStdString());
@@ -84,13 +85,18 @@ TEST_F(Recording, StationStartedWithTheTickOnIsRecordedUntilStop) {
 
 TEST_F(Recording, TickingWhilePlayingRecordsAndUntickingEnds) {
     Play();
-    EXPECT_EQ(Rec(), QString());
+    EXPECT_EQ(Rec(), "");
     form->Record1->trigger();
-    EXPECT_EQ(Rec(), QStringLiteral("REC"));
+    EXPECT_EQ(Rec(), "REC");
+    // The sleep timer's minutes share the panel, beside "REC".
+    form->SleepItem[2]->trigger();
+    EXPECT_EQ(Rec(), "REC 30 min");
     QTest::qWait(6500);
     form->Record1->trigger();
     EXPECT_FALSE(form->Record1->isChecked());
-    EXPECT_EQ(Rec(), QString());
+    EXPECT_EQ(Rec(), "30 min");
+    form->SleepItem[0]->trigger();
+    EXPECT_EQ(Rec(), "");
     EXPECT_TRUE(Playing()) << "the station plays on";
     ASSERT_TRUE(WaitFor([&] { return QFile::exists(Incomplete()); }, 10000));
     EXPECT_EQ(quorane::test::probeFile(Incomplete().toStdString()).errors, "");
@@ -110,7 +116,7 @@ TEST_F(Recording, TooLittleDiskSpaceStopsWithALine) {
     const bool playing = Playing();
     umount2(QFile::encodeName(music.path()).constData(), MNT_DETACH);
     ASSERT_TRUE(stopped);
-    EXPECT_EQ(Rec(), QString());
+    EXPECT_EQ(Rec(), "");
     EXPECT_TRUE(line.startsWith(QStringLiteral("Recording stopped: less than 500 MB free")))
         << line.toStdString();
     EXPECT_TRUE(playing);
