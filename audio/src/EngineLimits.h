@@ -40,6 +40,9 @@ inline constexpr size_t kMinDownloadBuffer = 64 * 1024;
 inline constexpr size_t kMaxDownloadBuffer = 16 * 1024 * 1024;
 // Bitrate assumed when the server announces none ("icy-br:").
 inline constexpr uint32_t kAssumedKbps = 128;
+// An answer whose length is more audio than this at the stream's bitrate is
+// a live stream that states a length, not a file.
+inline constexpr uint64_t kLiveLengthLimitSeconds = 3600;
 // Redirects followed per request, and playlists nested inside playlists.
 inline constexpr long kMaxRedirects = 5;
 inline constexpr int kMaxPlaylistDepth = 5;

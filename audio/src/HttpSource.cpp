@@ -129,8 +129,11 @@ bool HttpSource::beginBody(void *easy) {
     char *url = nullptr;
     if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url)
         answer_.effectiveUrl = url;
+    bool icy = answer_.icyStatus;
     for (const std::string &line : answer_.lines) {
         std::string v;
+        if (strncasecmp(line.c_str(), "icy-", 4) == 0)
+            icy = true;
         if (headerValue(line, "icy-metaint", v))
             answer_.metaint = std::max(0L, std::strtol(v.c_str(), nullptr, 10));
         else if (headerValue(line, "icy-br", v))
@@ -144,11 +147,20 @@ bool HttpSource::beginBody(void *easy) {
         return false;
     }
 
-    // About bufferMs of the stream at its announced bitrate; a stream of known
-    // length is held whole when it fits.
     uint64_t kbps = answer_.bitrateKbps > 0 ? answer_.bitrateKbps : kAssumedKbps;
     // Some servers list several rates ("128,128"); strtol took the first.
     kbps = std::min<uint64_t>(kbps, 10000);
+    // Some servers and CDNs give a live stream a length too. A station
+    // speaks ICY, and no file a listener plays is longer than an hour: such
+    // a length says nothing about the stream, which is live and reconnects.
+    if (answer_.contentLength > 0 && (icy || static_cast<uint64_t>(answer_.contentLength) >
+                                                 kbps * 1000 / 8 * kLiveLengthLimitSeconds)) {
+        QLOG_INFO("length %lld ignored: a live stream", answer_.contentLength);
+        answer_.contentLength = -1;
+    }
+
+    // About bufferMs of the stream at its announced bitrate; a stream of known
+    // length is held whole when it fits.
     size_t capacity = static_cast<size_t>(kbps * 1000 / 8 * options_.bufferMs / 1000);
     if (answer_.contentLength > 0)
         capacity = static_cast<size_t>(
