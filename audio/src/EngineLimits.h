@@ -52,9 +52,10 @@ inline constexpr size_t kMaxPlaylistBytes = 64 * 1024;
 inline constexpr size_t kPlaylistSniffBytes = 16;
 // Decoded audio kept ready per stream, in milliseconds of output.
 inline constexpr uint32_t kPcmBufferMs = 750;
-// Decoded audio prepared before playback starts: enough to start without a
-// gap, little enough that the download buffer fills fast.
-inline constexpr uint32_t kPrefillMs = 200;
+// Bytes the decoder takes from the download buffer at a time until the
+// stream plays: a frame or two of a typical stream, so the first audio costs
+// little more of the buffer than it needs.
+inline constexpr size_t kPrePlayReadBytes = 512;
 // Bytes FFmpeg may read to recognise a stream of unknown Content-Type.
 inline constexpr int kProbeBytes = 32 * 1024;
 // Chunk size of the reads FFmpeg makes from the download buffer.

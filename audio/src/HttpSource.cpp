@@ -139,9 +139,17 @@ bool HttpSource::beginBody(void *easy) {
         else if (headerValue(line, "icy-br", v))
             answer_.bitrateKbps = std::max(0L, std::strtol(v.c_str(), nullptr, 10));
     }
-    QLOG_INFO("answer %ld from %s: type \"%s\", length %lld, metaint %ld, bitrate %ld", status,
-              options_.url.c_str(), answer_.contentType.c_str(), answer_.contentLength,
-              answer_.metaint, answer_.bitrateKbps);
+    if (EngineLog::enabled(LogLevel::Info)) {
+        // Where the wait for the answer went: to the connection, or to the server.
+        curl_off_t connected = 0, firstByte = 0;
+        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
+        curl_easy_getinfo(easy, CURLINFO_STARTTRANSFER_TIME_T, &firstByte);
+        QLOG_INFO("answer %ld from %s after %.1f ms (connected after %.1f ms): type \"%s\", "
+                  "length %lld, metaint %ld, bitrate %ld",
+                  status, options_.url.c_str(), firstByte / 1000.0, connected / 1000.0,
+                  answer_.contentType.c_str(), answer_.contentLength, answer_.metaint,
+                  answer_.bitrateKbps);
+    }
     if (status < 200 || status >= 300) {
         settle(BASS_ERROR_FILEOPEN);
         return false;
@@ -186,6 +194,8 @@ size_t HttpSource::onBody(char *data, size_t size, size_t count, void *self) {
         if (!s->beginBody(s->easyForBody_))
             return 0;
     }
+    if (s->ring_.downloaded() == 0)
+        QLOG_INFO("first body bytes: %zu", len);
     if (s->options_.proc)
         s->options_.proc(data, static_cast<DWORD>(len), s->options_.user);
     s->lastDataMs_ = nowMs();

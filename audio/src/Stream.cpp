@@ -95,6 +95,7 @@ bool Stream::stopping() {
 }
 
 std::shared_ptr<Stream> Stream::open(const OpenRequest &request, int &error) {
+    QLOG_INFO("opening %s", request.url.c_str());
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMaxOpenMs);
     return openAt(request, request.url, 0, deadline, error);
 }
@@ -269,6 +270,7 @@ DWORD Stream::activity() {
 }
 
 void Stream::setPlaying(bool playing) {
+    QLOG_INFO("%s %s", playing ? "playing" : "stopped", url_.c_str());
     voice_.playing = playing;
     std::shared_ptr<Connection> conn;
     {

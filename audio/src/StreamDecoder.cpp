@@ -119,9 +119,18 @@ std::string StreamDecoder::blockFromTags(const AVDictionary *tags) {
     return "StreamTitle='" + text + "';";
 }
 
+long StreamDecoder::readInput(uint8_t *buf, size_t size) {
+    // Until the stream plays, bytes are taken in small steps: what the
+    // decoder has not taken still counts as buffered in the player's wait,
+    // so taking a whole chunk for the first frame would delay the start.
+    if (!playing_.load(std::memory_order_relaxed))
+        size = std::min(size, kPrePlayReadBytes);
+    return in_.read(buf, size);
+}
+
 int StreamDecoder::readPacket(void *opaque, uint8_t *buf, int size) {
     auto *self = static_cast<StreamDecoder *>(opaque);
-    long n = self->in_.read(buf, static_cast<size_t>(size));
+    long n = self->readInput(buf, static_cast<size_t>(size));
     if (n < 0)
         return AVERROR_EXIT;
     if (n == 0)
@@ -292,7 +301,7 @@ void StreamDecoder::decodeAll() {
 int StreamDecoder::parseFrame(AVPacket *pkt) {
     while (!aborted_) {
         if (parseAt_ == parseHave_) {
-            long n = in_.read(parseBuffer_.data(), kAvioChunk);
+            long n = readInput(parseBuffer_.data(), kAvioChunk);
             if (n < 0)
                 return AVERROR_EXIT;
             // The parser hands over each frame as soon as the length its
@@ -389,18 +398,20 @@ bool StreamDecoder::pushFrame(AVFrame *frame) {
 }
 
 bool StreamDecoder::writePcm(const float *frames, size_t count) {
-    const size_t prefill = static_cast<size_t>(outRate_) * kPrefillMs / 1000;
     while (count > 0 && !aborted_) {
-        // Until playback starts only a little is decoded ahead: what stays
-        // undecoded counts as buffered for the player's buffer wait.
+        // Until playback starts only the output's first callback is decoded
+        // ahead: what stays undecoded counts as buffered for the player's
+        // buffer wait, and one callback's worth starts the sound without a gap.
         bool playing = playing_.load();
-        size_t limit = playing ? out_.capacityFrames() : prefill;
+        size_t limit = playing ? out_.capacityFrames() : kOutputFrames;
         size_t buffered = out_.availableFrames();
         size_t n = buffered < limit ? out_.write(frames, std::min(count, limit - buffered)) : 0;
         frames += n * 2;
         count -= n;
         if (n > 0 && !gotAudio_) {
             gotAudio_ = true;
+            QLOG_INFO("first audio decoded after %llu bytes of the stream",
+                      static_cast<unsigned long long>(in_.consumed()));
             settle(BASS_OK);
         }
         if (count == 0)

@@ -88,6 +88,9 @@ private:
     void checkComments(AVPacket *pkt);
     void settle(int error);
     void close();
+    // Takes the next bytes of the stream from the ring, in small steps until
+    // the stream plays.
+    long readInput(uint8_t *buf, size_t size);
     static int readPacket(void *opaque, uint8_t *buf, int size);
     static int interrupted(void *opaque);
 

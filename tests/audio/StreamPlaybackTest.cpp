@@ -73,6 +73,17 @@ TEST_P(StreamKinds, PlaysWithHeadersOfTheRightKind) {
         },
         10s));
     EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_STOPPED);
+    // Until it plays, the decoder takes no more than its first audio needs
+    // (a few frames of MP3 or AAC labelled as such): the rest counts as
+    // buffered.
+    std::this_thread::sleep_for(200ms);
+    const QWORD taken = filePos(ch, BASS_FILEPOS_CURRENT);
+    const std::string type = k.contentType;
+    if (type == "audio/mpeg" || type.rfind("audio/aac", 0) == 0) {
+        EXPECT_LE(taken, 3072u);
+    }
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(filePos(ch, BASS_FILEPOS_CURRENT), taken);
 
     ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
     EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
