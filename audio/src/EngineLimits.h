@@ -36,6 +36,9 @@ inline constexpr uint32_t kMaxOpenMs = 30000;
 inline constexpr uint32_t kDefaultNetBufferMs = 5000;
 // The download buffer never gets smaller than this, whatever the bitrate.
 inline constexpr size_t kMinDownloadBuffer = 64 * 1024;
+// The floor when the buffer is sized from a rate measured in the stream
+// itself rather than announced (which may be anything).
+inline constexpr size_t kMinMeasuredBuffer = 8 * 1024;
 // A stream with a Content-Length is buffered whole up to this size.
 inline constexpr size_t kMaxDownloadBuffer = 16 * 1024 * 1024;
 // Bitrate assumed when the server announces none ("icy-br:").

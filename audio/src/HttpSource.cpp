@@ -177,11 +177,31 @@ bool HttpSource::beginBody(void *easy) {
     ring_.allocate(capacity);
     QLOG_INFO("download buffer %zu bytes", capacity);
 
+    // A live Ogg stream's announced rate is often far from its real one.
+    if (answer_.contentLength < 0)
+        oggRate_ = std::make_unique<OggRateMeter>();
     demuxer_ = std::make_unique<IcyDemuxer>(
-        answer_.metaint, [this](const uint8_t *d, size_t n) { return ring_.write(d, n); },
+        answer_.metaint,
+        [this](const uint8_t *d, size_t n) {
+            if (oggRate_)
+                measureRate(d, n);
+            return ring_.write(d, n);
+        },
         [this](const std::string &block) { onMeta_(block, demuxer_->audioBytes()); });
     settle(BASS_OK);
     return true;
+}
+
+void HttpSource::measureRate(const uint8_t *data, size_t len) {
+    if (oggRate_->feed(data, len)) {
+        const double rate = oggRate_->bytesPerSecond();
+        const size_t capacity = std::clamp(static_cast<size_t>(rate * options_.bufferMs / 1000),
+                                           kMinMeasuredBuffer, kMaxDownloadBuffer);
+        QLOG_INFO("measured %.0f bytes/s of sound: download buffer %zu bytes", rate, capacity);
+        ring_.resize(capacity);
+    }
+    if (oggRate_->gaveUp() || oggRate_->bytesPerSecond() > 0)
+        oggRate_.reset();
 }
 
 size_t HttpSource::onBody(char *data, size_t size, size_t count, void *self) {

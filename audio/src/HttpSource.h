@@ -8,6 +8,7 @@
 #include "ByteRing.h"
 #include "IcyDemuxer.h"
 #include "NetSettings.h"
+#include "OggRateMeter.h"
 #include "StreamSource.h"
 
 #include <atomic>
@@ -62,6 +63,9 @@ private:
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
     static size_t onBody(char *data, size_t size, size_t count, void *self);
     bool beginBody(void *easy);
+    // Passes the stream's audio bytes to the rate meter; sizes the buffer
+    // again once it measured.
+    void measureRate(const uint8_t *data, size_t len);
     void settle(int error);
 
     const Options options_;            // fixed at construction
@@ -79,8 +83,11 @@ private:
     // Download thread only until settled, then read-only for everyone.
     HttpAnswer answer_;
     std::unique_ptr<IcyDemuxer> demuxer_; // download thread only
-    bool bodyStarted_ = false;            // download thread only
-    void *easyForBody_ = nullptr;         // download thread only: the transfer's handle
+    // Download thread only: measures an Ogg stream's real rate; gone once
+    // it measured or gave up.
+    std::unique_ptr<OggRateMeter> oggRate_;
+    bool bodyStarted_ = false;    // download thread only
+    void *easyForBody_ = nullptr; // download thread only: the transfer's handle
 
     std::mutex answerMutex_;           // guards the two fields below
     std::condition_variable answerCv_; // signalled when the answer settles

@@ -1,6 +1,10 @@
 // The engine's bookkeeping on its own: where each announcement belongs in
-// the output, and when a lost stream tries again.
+// the output, when a lost stream tries again, how fast an Ogg stream really
+// goes, and the download buffer sized again to it.
+#include "ByteRing.h"
 #include "EngineLimits.h"
+#include "IcyServer.h"
+#include "OggRateMeter.h"
 #include "PlaybackTimeline.h"
 #include "ReconnectSchedule.h"
 
@@ -95,3 +99,89 @@ TEST(ReconnectSchedule, StartsOverOnlyAfterThirtySecondsOfSound) {
 }
 
 } // namespace
+
+namespace {
+
+// Feeds `bytes` cut into pieces of `step`; the rate, or -1 when the meter
+// reported a measurement other than exactly once.
+double measureOgg(const std::string &bytes, size_t step) {
+    OggRateMeter meter;
+    int reports = 0;
+    for (size_t at = 0; at < bytes.size(); at += step)
+        reports += meter.feed(reinterpret_cast<const uint8_t *>(bytes.data()) + at,
+                              std::min(step, bytes.size() - at));
+    return reports == 1 ? meter.bytesPerSecond() : -1;
+}
+
+} // namespace
+
+// Each codec stations send in Ogg, its granule positions counted at its own
+// rate (Opus always at 48 kHz), in whatever cut the bytes arrive: the rate is
+// that of the sound pages, whose headers the file's average also carries.
+TEST(OggRateMeter, MeasuresWhatEachCodecReallyTakes) {
+    struct Case {
+        const char *sample;
+        double seconds;
+    };
+    for (const Case &c :
+         {Case{"tone440.ogg", 10}, Case{"tone440.opus", 10.0065}, Case{"tone440-flac.oga", 10}}) {
+        SCOPED_TRACE(c.sample);
+        const std::string bytes = quorane::test::fileBytes(quorane::test::fixtureAudio(c.sample));
+        ASSERT_FALSE(bytes.empty());
+        const double average = double(bytes.size()) / c.seconds;
+        const double whole = measureOgg(bytes, bytes.size());
+        EXPECT_GT(whole, average * 0.8) << whole << " " << average;
+        EXPECT_LT(whole, average * 1.15) << whole << " " << average;
+        for (size_t step : {size_t(1), size_t(27), size_t(4096)})
+            EXPECT_EQ(measureOgg(bytes, step), whole) << step;
+    }
+}
+
+TEST(OggRateMeter, GivesUpOnAnythingElse) {
+    const std::string mp3 = quorane::test::fileBytes(quorane::test::fixtureAudio("tone440.mp3"));
+    const std::string flac = quorane::test::fileBytes(quorane::test::fixtureAudio("tone440.flac"));
+    const std::string vorbis = quorane::test::fileBytes(quorane::test::fixtureAudio("tone440.ogg"));
+    std::string broken = vorbis;
+    broken[0] = 'X'; // a page that is not one
+    for (const std::string *bytes :
+         std::initializer_list<const std::string *>{&mp3, &flac, &broken}) {
+        OggRateMeter meter;
+        EXPECT_FALSE(meter.feed(reinterpret_cast<const uint8_t *>(bytes->data()), bytes->size()));
+        EXPECT_TRUE(meter.gaveUp());
+        EXPECT_EQ(meter.bytesPerSecond(), 0);
+    }
+    // Headers alone, or a single page of sound, measure nothing yet.
+    OggRateMeter meter;
+    EXPECT_FALSE(meter.feed(reinterpret_cast<const uint8_t *>(vorbis.data()), 4000));
+    EXPECT_FALSE(meter.gaveUp());
+    EXPECT_EQ(meter.bytesPerSecond(), 0);
+}
+
+// The download buffer sized again while it holds bytes that wrap around its
+// end: every byte comes out in order, and it never gets smaller than what it
+// holds.
+TEST(ByteRing, ResizeKeepsWhatItHoldsInOrder) {
+    for (size_t newSize : {size_t(40), size_t(7), size_t(1000)}) {
+        SCOPED_TRACE(newSize);
+        ByteRing ring;
+        ring.allocate(64);
+        std::vector<uint8_t> in(100), out(100);
+        for (size_t i = 0; i < in.size(); ++i)
+            in[i] = uint8_t(i * 7 + 1);
+        ASSERT_TRUE(ring.write(in.data(), 50));
+        ASSERT_EQ(ring.read(out.data(), 40), 40); // the read head at 40
+        ASSERT_TRUE(
+            ring.write(in.data() + 50, 30)); // wraps: 40 bytes held, 16 of them at the start
+        ring.resize(newSize);
+        EXPECT_EQ(ring.capacity(), std::max<size_t>(newSize, 40));
+        ASSERT_TRUE(ring.write(in.data() + 80, std::min<size_t>(20, ring.capacity() - 40)));
+        size_t got = 40;
+        while (got < 40 + 40 + std::min<size_t>(20, ring.capacity() - 40)) {
+            long n = ring.read(out.data() + got, 100 - got);
+            ASSERT_GT(n, 0);
+            got += size_t(n);
+        }
+        EXPECT_TRUE(std::equal(out.begin() + 40, out.begin() + long(got), in.begin() + 40));
+        EXPECT_EQ(ring.consumed(), got);
+    }
+}
