@@ -23,9 +23,14 @@ inline constexpr uint32_t kReconnectResetAfterMs = 30000;
 // How long an outage may last before the stream ends for good
 // (BASS_CONFIG_NET_RECONNECT_LIMIT default).
 inline constexpr uint32_t kDefaultReconnectLimitMs = 300000;
-// How often a stream's control thread looks at the output's progress to
-// announce what has just become audible.
+// How often a stream's control thread looks at the output's progress when
+// an announcement is about to become audible, and at a connection that is
+// being replaced.
 inline constexpr int kControlTickMs = 20;
+// How often it looks at a stream that plays on its one connection with
+// nothing to announce (or that is stopped): a lost connection is noticed
+// this much later at most.
+inline constexpr int kControlIdleMs = 200;
 // Announcements kept waiting for their place in the stream; beyond this the
 // oldest are dropped (a server flooding metadata while nothing plays).
 inline constexpr size_t kMaxPendingAnnouncements = 1024;
@@ -41,6 +46,9 @@ inline constexpr size_t kMinDownloadBuffer = 64 * 1024;
 inline constexpr size_t kMinMeasuredBuffer = 8 * 1024;
 // A stream with a Content-Length is buffered whole up to this size.
 inline constexpr size_t kMaxDownloadBuffer = 16 * 1024 * 1024;
+// While the download buffer holds a quarter of its capacity or more, the
+// download thread reads the connection at most this often.
+inline constexpr int kDownloadBatchMs = 500;
 // Bitrate assumed when the server announces none ("icy-br:").
 inline constexpr uint32_t kAssumedKbps = 128;
 // An answer whose length is more audio than this at the stream's bitrate is
@@ -65,9 +73,6 @@ inline constexpr int kProbeBytes = 32 * 1024;
 inline constexpr int kAvioChunk = 4 * 1024;
 // Frames per output callback.
 inline constexpr uint16_t kOutputFrames = 2048;
-// How long a waiting download or decode thread sleeps at most before it looks
-// at its abort flag again (it is also woken at once by a condition variable).
-inline constexpr int kIdlePollMs = 100;
 
 // HLS: a segment or init section larger than this is not one we play.
 inline constexpr size_t kMaxHlsSegmentBytes = 8 * 1024 * 1024;

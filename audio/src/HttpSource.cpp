@@ -61,7 +61,11 @@ bool HttpSource::answered(int &error) {
 }
 
 void HttpSource::stop() {
-    aborted_ = true;
+    {
+        std::lock_guard lock(pauseMutex_);
+        aborted_ = true;
+        pauseCv_.notify_all();
+    }
     ring_.abort();
     {
         std::lock_guard lock(multiMutex_);
@@ -74,6 +78,21 @@ void HttpSource::stop() {
         else
             thread_.join();
     }
+}
+
+void HttpSource::pauseWhileBuffered() {
+    // A station sends a small packet every few dozen milliseconds. While it
+    // plays and the buffer holds plenty they wait in the socket for a moment
+    // and are read together, so that this thread wakes a few times a second,
+    // not for each. Before it plays every byte counts for the player's
+    // buffer wait, and a file is read as fast as it comes.
+    const size_t capacity = ring_.capacity();
+    if (!options_.playing || !options_.playing->load() || answer_.contentLength >= 0 ||
+        capacity == 0 || ring_.downloaded() - ring_.consumed() < capacity / 4)
+        return;
+    std::unique_lock lock(pauseMutex_);
+    pauseCv_.wait_for(lock, std::chrono::milliseconds(kDownloadBatchMs),
+                      [&] { return aborted_.load(); });
 }
 
 void HttpSource::settle(int error) {
@@ -257,8 +276,10 @@ void HttpSource::run() {
     while (running && !aborted_) {
         if (curl_multi_perform(multi, &running) != CURLM_OK)
             break;
-        if (running && !aborted_)
+        if (running && !aborted_) {
+            pauseWhileBuffered();
             curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        }
     }
     int result = CURLE_OK;
     int left = 0;

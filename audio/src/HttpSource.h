@@ -35,6 +35,9 @@ public:
         uint32_t bufferMs = 0;
         DOWNLOADPROC *proc = nullptr;
         void *user = nullptr;
+        // Whether the stream plays (its Voice's flag, which outlives the
+        // source): only then may the download let packets gather.
+        const std::atomic<bool> *playing = nullptr;
     };
 
     HttpSource(Options options, ByteRing &ring, MetaCallback onMeta);
@@ -63,6 +66,9 @@ private:
     static size_t onHeader(char *data, size_t size, size_t count, void *self);
     static size_t onBody(char *data, size_t size, size_t count, void *self);
     bool beginBody(void *easy);
+    // Lets the server's packets gather for a moment while the buffer is
+    // well filled; returns at once on stop().
+    void pauseWhileBuffered();
     // Passes the stream's audio bytes to the rate meter; sizes the buffer
     // again once it measured.
     void measureRate(const uint8_t *data, size_t len);
@@ -73,6 +79,8 @@ private:
     const MetaCallback onMeta_;        // called on the download thread, no lock held
     std::thread thread_;               // started and joined by the API thread
     std::atomic<bool> aborted_{false}; // set by stop() on any thread, read by the download thread
+    std::mutex pauseMutex_;            // pairs with pauseCv_; stop() raises aborted_ under it
+    std::condition_variable pauseCv_;  // wakes pauseWhileBuffered() on stop()
     // Written by the download thread, read by the stream's control thread.
     std::atomic<int64_t> lastDataMs_{0};  // steady-clock ms of the latest body bytes
     std::atomic<bool> delivering_{false}; // inside the body callback (maybe waiting for room)

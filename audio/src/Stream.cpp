@@ -46,6 +46,7 @@ Stream::~Stream() {
 std::shared_ptr<Connection> Stream::makeConnection(const std::string &url, Connection::Hls hls) {
     HttpSource::Options options = baseOptions_;
     options.url = url;
+    options.playing = &voice_.playing;
     if (hls_) {
         // A reconnect goes on after the last segment the listener got.
         if (hls.playlist.empty() && current_)
@@ -295,7 +296,7 @@ void Stream::controlLoop() {
     while (true) {
         {
             std::unique_lock lock(controlMutex_);
-            controlWake_.wait_for(lock, std::chrono::milliseconds(kControlTickMs),
+            controlWake_.wait_for(lock, std::chrono::milliseconds(nextLookMs()),
                                   [&] { return stopping_; });
             if (stopping_)
                 return;
@@ -305,6 +306,26 @@ void Stream::controlLoop() {
             return;
         checkConnection(Clock::now());
     }
+}
+
+int Stream::nextLookMs() {
+    // Every wake costs a little CPU for as long as the station plays: a
+    // stream that plays on its one connection is looked at seldom, except
+    // that an announcement is made close to when its frame is heard.
+    if (state_ != State::Live)
+        return kControlTickMs;
+    if (!voice_.playing)
+        return kControlIdleMs;
+    const uint64_t next = timeline_.nextFrame();
+    const uint64_t played = voice_.pcm.framesPlayed();
+    if (next == PlaybackTimeline::kNone)
+        return kControlIdleMs;
+    if (next < played)
+        return 0;
+    // The output takes its frames a callback at a time: looking again
+    // sooner than a tick would only find it not played yet.
+    const uint64_t ms = (next - played) * 1000 / static_cast<uint64_t>(outputRate_);
+    return static_cast<int>(std::clamp<uint64_t>(ms, kControlTickMs, kControlIdleMs));
 }
 
 void Stream::announcePlayed() {

@@ -93,6 +93,8 @@ private:
     void keepHeaders(const HttpAnswer &answer);
 
     void controlLoop();
+    // How long the control thread may sleep before it looks again.
+    int nextLookMs();
     void announcePlayed();
     void announceMeta(const std::string &block);
     void callSyncs(DWORD type, DWORD data);

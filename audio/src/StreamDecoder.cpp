@@ -231,6 +231,7 @@ int StreamDecoder::openContainer(const std::string &name) {
 }
 
 void StreamDecoder::close() {
+    av_frame_free(&frame_);
     avcodec_free_context(&codec_);
     swr_free(&swr_);
     if (parser_) {
@@ -350,13 +351,13 @@ bool StreamDecoder::decodePacket(AVPacket *pkt) {
         if (r < 0 && r != AVERROR(EAGAIN))
             return false;
     }
-    AVFrame *frame = av_frame_alloc();
-    bool ok = frame != nullptr;
-    while (frame && !aborted_ && avcodec_receive_frame(codec_, frame) >= 0) {
-        ok = pushFrame(frame) && ok;
-        av_frame_unref(frame);
+    if (!frame_)
+        frame_ = av_frame_alloc();
+    bool ok = frame_ != nullptr;
+    while (frame_ && !aborted_ && avcodec_receive_frame(codec_, frame_) >= 0) {
+        ok = pushFrame(frame_) && ok;
+        av_frame_unref(frame_);
     }
-    av_frame_free(&frame);
     return ok;
 }
 
@@ -416,18 +417,20 @@ bool StreamDecoder::writePcm(const float *frames, size_t count) {
         }
         if (count == 0)
             break;
-        // Full: sleep until about a quarter of the buffer has played (the
-        // output callback takes no lock, so it cannot wake this thread);
-        // before playback, until wake() says it started.
-        long ms = kIdlePollMs;
-        if (playing) {
-            size_t want = std::max(out_.capacityFrames() / 4, count);
-            size_t missing = want > out_.freeFrames() ? want - out_.freeFrames() : 0;
-            ms = std::clamp<long>(static_cast<long>(missing * 1000 / outRate_), 5, kIdlePollMs);
-        }
+        // Full: sleep until half the buffer has played (the output callback
+        // takes no lock, so it cannot wake this thread), so that a playing
+        // stream wakes this thread a few times a second only; before
+        // playback, until wake() says it started. stop() wakes it at once.
         std::unique_lock lock(mutex_);
-        wake_.wait_for(lock, std::chrono::milliseconds(ms),
-                       [&] { return aborted_.load() || playing_.load() != playing; });
+        auto woken = [&] { return aborted_.load() || playing_.load() != playing; };
+        if (playing) {
+            size_t want = std::max(out_.capacityFrames() / 2, count);
+            size_t missing = want > out_.freeFrames() ? want - out_.freeFrames() : 0;
+            long ms = std::max<long>(static_cast<long>(missing * 1000 / outRate_), 5);
+            wake_.wait_for(lock, std::chrono::milliseconds(ms), woken);
+        } else {
+            wake_.wait(lock, woken);
+        }
     }
     return true;
 }

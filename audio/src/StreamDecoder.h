@@ -121,6 +121,7 @@ private:
     SwrContext *swr_ = nullptr;
     int streamIndex_ = -1;
     int swrInRate_ = 0, swrInFormat_ = -1, swrInChannels_ = 0; // what swr_ was set up for
+    AVFrame *frame_ = nullptr;                                 // reused for every decoded frame
     std::vector<float> converted_;
     std::string lastComment_;
     bool gotAudio_ = false;

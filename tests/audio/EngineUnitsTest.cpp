@@ -1,10 +1,11 @@
 // The engine's bookkeeping on its own: where each announcement belongs in
 // the output, when a lost stream tries again, how fast an Ogg stream really
-// goes, and the download buffer sized again to it.
+// goes, the download buffer sized again to it, and the output's mixing.
 #include "ByteRing.h"
 #include "EngineLimits.h"
 #include "IcyServer.h"
 #include "OggRateMeter.h"
+#include "PcmRing.h"
 #include "PlaybackTimeline.h"
 #include "ReconnectSchedule.h"
 
@@ -184,4 +185,37 @@ TEST(ByteRing, ResizeKeepsWhatItHoldsInOrder) {
         EXPECT_TRUE(std::equal(out.begin() + 40, out.begin() + long(got), in.begin() + 40));
         EXPECT_EQ(ring.consumed(), got);
     }
+}
+
+// What the output callback takes from a stream's ring: written over the
+// buffer (the first stream) or added to it (the others), scaled by the
+// volume, across the ring's end, with silence after what the ring held.
+TEST(PcmRing, MixWritesOrAddsScaledAcrossTheEnd) {
+    PcmRing ring(8);
+    std::vector<float> in(40);
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = float(i) + 1;
+    std::vector<float> out(16, 100.0f);
+    ASSERT_EQ(ring.write(in.data(), 6), 6u);
+    ASSERT_EQ(ring.mixInto(out.data(), 6, 1.0f, true), 6u);
+    EXPECT_TRUE(std::equal(out.begin(), out.begin() + 12, in.begin()));
+
+    // Six more frames wrap around the end of the eight-frame ring.
+    ASSERT_EQ(ring.write(in.data() + 12, 6), 6u);
+    std::fill(out.begin(), out.end(), 100.0f);
+    ASSERT_EQ(ring.mixInto(out.data(), 8, 0.5f, true), 6u);
+    for (size_t i = 0; i < 12; ++i)
+        EXPECT_EQ(out[i], in[12 + i] * 0.5f) << i;
+    for (size_t i = 12; i < 16; ++i)
+        EXPECT_EQ(out[i], 0.0f) << i;
+
+    ASSERT_EQ(ring.write(in.data() + 24, 4), 4u);
+    std::fill(out.begin(), out.end(), 1.0f);
+    ASSERT_EQ(ring.mixInto(out.data(), 5, 2.0f, false), 4u);
+    for (size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(out[i], 1.0f + in[24 + i] * 2.0f) << i;
+    EXPECT_EQ(out[8], 1.0f);
+    EXPECT_EQ(out[9], 1.0f);
+    EXPECT_EQ(ring.framesPlayed(), 16u);
+    EXPECT_EQ(ring.availableFrames(), 0u);
 }
