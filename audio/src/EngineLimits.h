@@ -67,12 +67,17 @@ inline constexpr uint32_t kPcmBufferMs = 750;
 // stream plays: a frame or two of a typical stream, so the first audio costs
 // little more of the buffer than it needs.
 inline constexpr size_t kPrePlayReadBytes = 512;
+// Silence decoded before a stream's first audio (joined mid-stream, an MP3
+// decodes to about 40 ms of it) is dropped up to this much.
+inline constexpr uint32_t kMaxLeadingSilenceMs = 250;
 // Bytes FFmpeg may read to recognise a stream of unknown Content-Type.
 inline constexpr int kProbeBytes = 32 * 1024;
 // Chunk size of the reads FFmpeg makes from the download buffer.
 inline constexpr int kAvioChunk = 4 * 1024;
-// Frames per output callback.
-inline constexpr uint16_t kOutputFrames = 2048;
+// Frames per output callback: 23 ms at 44.1 kHz. A stream that starts plays
+// at the next callback, so a longer period delays its first sound (by half a
+// period on average); a shorter one wakes the output thread more often.
+inline constexpr uint16_t kOutputFrames = 1024;
 
 // HLS: a segment or init section larger than this is not one we play.
 inline constexpr size_t kMaxHlsSegmentBytes = 8 * 1024 * 1024;

@@ -399,6 +399,17 @@ bool StreamDecoder::pushFrame(AVFrame *frame) {
 }
 
 bool StreamDecoder::writePcm(const float *frames, size_t count) {
+    if (!gotAudio_) {
+        // A stream joined in the middle decodes to silence first: its first
+        // MP3 frame's bit reservoir lies before the join, and the synthesis
+        // filter starts empty. Those exact zeros would only delay the sound.
+        const size_t most = static_cast<size_t>(outRate_) * kMaxLeadingSilenceMs / 1000;
+        while (count > 0 && leadingSilence_ < most && frames[0] == 0.0f && frames[1] == 0.0f) {
+            frames += 2;
+            --count;
+            ++leadingSilence_;
+        }
+    }
     while (count > 0 && !aborted_) {
         // Until playback starts only the output's first callback is decoded
         // ahead: what stays undecoded counts as buffered for the player's

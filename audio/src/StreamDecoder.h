@@ -125,7 +125,8 @@ private:
     std::vector<float> converted_;
     std::string lastComment_;
     bool gotAudio_ = false;
-    bool garbage_ = false; // gave up on packets that never decoded
+    size_t leadingSilence_ = 0; // frames of silence dropped before the first audio
+    bool garbage_ = false;      // gave up on packets that never decoded
 
     std::mutex mutex_;             // guards settled_ and firstError_; pairs with wake_
     std::condition_variable wake_; // first audio settled, or stop() while waiting for room
