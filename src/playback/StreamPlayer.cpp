@@ -17,7 +17,7 @@ StreamPlayer::~StreamPlayer() {
     state_.Channel = 0;
 }
 
-void StreamPlayer::PlayUrl(const QByteArray &url, std::function<void()> finished) {
+void StreamPlayer::PlayUrl(const QByteArray &url, std::function<void(bool opened)> finished) {
     AbandonPending();
     JoinWorkers(false);
     if (!EngineLoaded()) {
@@ -25,7 +25,7 @@ void StreamPlayer::PlayUrl(const QByteArray &url, std::function<void()> finished
         view_.SetStatusPanel(PlayerView::OutcomePanel,
                              CodePage::FromAnsi("Can't open " + state_.CurrentUrl));
         if (finished)
-            finished();
+            finished(false);
         return;
     }
     // The stream that plays goes at once, with its notifications: from here
@@ -89,7 +89,7 @@ void StreamPlayer::Opened(const std::shared_ptr<OpenJob> &job, DWORD handle) {
         return;
     }
     pending_.reset();
-    std::function<void()> finished = std::move(finished_);
+    std::function<void(bool opened)> finished = std::move(finished_);
     finished_ = nullptr;
     view_.SetConnecting(false);
 
@@ -109,7 +109,7 @@ void StreamPlayer::Opened(const std::shared_ptr<OpenJob> &job, DWORD handle) {
                              CodePage::FromAnsi("Playing " + state_.CurrentUrl));
     }
     if (finished)
-        finished();
+        finished(handle != 0);
 }
 
 void StreamPlayer::ReadIcy() {
@@ -196,9 +196,9 @@ void StreamPlayer::StopStream() {
         state_.Bass.BASS_ChannelStop(state_.Channel);
 }
 
-void StreamPlayer::SetOutputVolume(int position) {
+void StreamPlayer::SetOutputVolume(int position, double factor) {
     if (EngineLoaded())
-        state_.Bass.BASS_SetVolume(float(position) / 100.0f);
+        state_.Bass.BASS_SetVolume(float(position * factor / 100.0));
 }
 
 void StreamPlayer::Shutdown() {

@@ -39,15 +39,17 @@ public:
     // Releases the current stream and starts opening `url` (callers set
     // CurrentUrl to it first; the status texts are built from CurrentUrl).
     // When the open ends and no newer command came, the stream plays (or
-    // "Can't open " shows) and then `finished` runs, on the UI thread.
-    void PlayUrl(const QByteArray &url, std::function<void()> finished = {});
+    // "Can't open " shows) and then `finished` runs, on the UI thread, told
+    // whether the stream opened.
+    void PlayUrl(const QByteArray &url, std::function<void(bool opened)> finished = {});
     // True from PlayUrl until its open ends or is abandoned.
     bool Connecting() const { return pending_ != nullptr; }
     // Abandons a pending open and stops the current stream; it stays
     // allocated.
     void StopStream();
-    // The output volume from the slider's position 0 ... 100.
-    void SetOutputVolume(int position);
+    // The output volume from the slider's position 0 ... 100, times
+    // `factor` (0 ... 1) while the sleep timer fades it.
+    void SetOutputVolume(int position, double factor = 1.0);
     // Before the engine is unloaded: abandons a pending open and waits until
     // no worker is inside the engine any more (the engine bounds each open).
     void Shutdown();
@@ -98,7 +100,7 @@ private:
     // The open in progress, or null. UI thread.
     std::shared_ptr<OpenJob> pending_;
     // What runs when the pending open ends. UI thread.
-    std::function<void()> finished_;
+    std::function<void(bool opened)> finished_;
     // What status panel 0 showed when the stream lost its connection, shown
     // again when sound is back; null while not reconnecting. UI thread.
     QString beforeReconnect_;

@@ -71,10 +71,11 @@ TEST_F(Lifecycle, FirstRunWithoutFilesReportsTheStationFileAndWritesEverything) 
     EXPECT_TRUE(QFile::exists(app.StationFile()));
     EXPECT_EQ(TempAppFolder::Read(app.StationFile()), QByteArray());
     EXPECT_EQ(TempAppFolder::Read(app.SettingsFile()), FirstRunSettings());
-    // TForm3's geometry first, then TForm2's, then the main window's.
+    // The song history window's geometry first, then TForm3's, TForm2's
+    // and the main window's.
     const QByteArray geometry = TempAppFolder::Read(app.GeometryFile());
     EXPECT_EQ(IniSections(geometry),
-              QStringList({"Add a new station", "Proxy settings", "Quorane"}));
+              QStringList({"Song history", "Add a new station", "Proxy settings", "Quorane"}));
     EXPECT_TRUE(geometry.contains("[Quorane]\nTop=0\nLeft=0\nWidth="));
     EXPECT_TRUE(geometry.contains("WindowState=0"));
 }
