@@ -57,7 +57,7 @@ inline constexpr uint64_t kLiveLengthLimitSeconds = 3600;
 // Redirects followed per request, and playlists nested inside playlists.
 inline constexpr long kMaxRedirects = 5;
 inline constexpr int kMaxPlaylistDepth = 5;
-// A playlist body larger than this is not a playlist we read.
+// A playlist of stations larger than this is read as far as this.
 inline constexpr size_t kMaxPlaylistBytes = 64 * 1024;
 // Bytes looked at to recognise a playlist served with a vague Content-Type.
 inline constexpr size_t kPlaylistSniffBytes = 16;
@@ -79,6 +79,11 @@ inline constexpr int kAvioChunk = 4 * 1024;
 // period on average); a shorter one wakes the output thread more often.
 inline constexpr uint16_t kOutputFrames = 1024;
 
+// HLS: a media playlist larger than this is not one we play. Broadcasters
+// with hours of rewind or long tokenised segment addresses pass 64 KiB
+// easily (2,000 segments make about 80 KB); this leaves room for tens of
+// thousands.
+inline constexpr size_t kMaxHlsPlaylistBytes = 4 * 1024 * 1024;
 // HLS: a segment or init section larger than this is not one we play.
 inline constexpr size_t kMaxHlsSegmentBytes = 8 * 1024 * 1024;
 // A live HLS stream starts this many segments before its live edge.

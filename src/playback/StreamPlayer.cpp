@@ -155,10 +155,10 @@ void StreamPlayer::StallSyncProc(DWORD, DWORD channel, DWORD data, void *user) {
         self, [self, channel, data] { self->Stalled(channel, data != 0); }, Qt::QueuedConnection);
 }
 
-void StreamPlayer::EndSyncProc(DWORD, DWORD channel, DWORD, void *user) {
+void StreamPlayer::EndSyncProc(DWORD, DWORD channel, DWORD data, void *user) {
     auto *self = static_cast<StreamPlayer *>(user);
     QMetaObject::invokeMethod(
-        self, [self, channel] { self->Ended(channel); }, Qt::QueuedConnection);
+        self, [self, channel, data] { self->Ended(channel, data != 0); }, Qt::QueuedConnection);
 }
 
 void StreamPlayer::Stalled(DWORD channel, bool stalled) {
@@ -174,12 +174,15 @@ void StreamPlayer::Stalled(DWORD channel, bool stalled) {
     }
 }
 
-void StreamPlayer::Ended(DWORD channel) {
+void StreamPlayer::Ended(DWORD channel, bool lost) {
     if (channel == 0 || channel != state_.Channel)
         return;
     beforeReconnect_ = QString();
-    view_.SetStatusPanel(PlayerView::OutcomePanel,
-                         CodePage::FromAnsi("Can't open " + state_.CurrentUrl));
+    // A file that played to its end has simply finished: it stops as Stop
+    // leaves it, with every text as it was.
+    if (lost)
+        view_.SetStatusPanel(PlayerView::OutcomePanel,
+                             CodePage::FromAnsi("Can't open " + state_.CurrentUrl));
 }
 
 void StreamPlayer::StopStream() {

@@ -60,7 +60,8 @@ public:
     // data 1: the connection was lost and the engine reconnects; data 0:
     // sound plays again.
     static void StallSyncProc(DWORD sync, DWORD channel, DWORD data, void *user);
-    // The reconnect attempts ran out: the stream has ended for good.
+    // The stream has ended for good: data 1, its reconnect attempts ran out;
+    // data 0, a stream of known length played to its end.
     static void EndSyncProc(DWORD sync, DWORD channel, DWORD data, void *user);
 
 private:
@@ -88,8 +89,9 @@ private:
     void MetaArrived(DWORD channel, const QByteArray &block);
     // UI thread: the stream on `channel` stalled (true) or plays again.
     void Stalled(DWORD channel, bool stalled);
-    // UI thread: the stream on `channel` has ended for good.
-    void Ended(DWORD channel);
+    // UI thread: the stream on `channel` has ended for good; `lost`: because
+    // its connection was lost, not because it played to its end.
+    void Ended(DWORD channel, bool lost);
     void AbandonPending();
     // Joins the workers that have left; with `all`, waits for every one.
     void JoinWorkers(bool all);

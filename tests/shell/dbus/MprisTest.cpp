@@ -232,6 +232,26 @@ TEST_F(Mpris, TheStreamTitleStopAndPlayPauseReachTheDesktop) {
     EXPECT_TRUE(desktop->WaitForChange("PlaybackStatus", "Stopped"));
 }
 
+TEST_F(Mpris, AFileThatPlaysToItsEndStopsWithoutAFailure) {
+    // 2.5 s of sound with a Content-Length: a stream of known length.
+    server.addFile(
+        "/song.mp3", "audio/mpeg",
+        quorane::test::fileBytes(quorane::test::fixtureAudio("tone440.mp3")).substr(0, 40000));
+    const QByteArray url = QByteArray::fromStdString(server.url("/song.mp3"));
+    form->FavoriteUrls[0] = url;
+    form->FavoriteButtonClick(1);
+    ASSERT_TRUE(desktop->WaitForChange("PlaybackStatus", "Playing"));
+    const QString shown = form->StatusPanel(0);
+    ASSERT_TRUE(desktop->WaitForChange("PlaybackStatus", "Stopped"));
+    EXPECT_EQ(Active(), DWORD(BASS_ACTIVE_STOPPED));
+    // Its end is no failure: no text says so, and nothing connects again.
+    EXPECT_FALSE(QTest::qWaitFor([&] { return form->StatusPanel(0) != shown; }, 1500))
+        << form->StatusPanel(0).toStdString();
+    EXPECT_FALSE(shown.startsWith("Can't open")) << shown.toStdString();
+    EXPECT_EQ(server.connections("/song.mp3"), 1);
+    EXPECT_EQ(desktop->Get(PlayerIf, "PlaybackStatus"), "Stopped");
+}
+
 TEST_F(Mpris, TheAbilitiesFollowWhatThePlayerCanDo) {
     // Next does nothing while every slot is free.
     desktop->Call(PlayerIf, "Next");
