@@ -60,7 +60,7 @@ bool HttpSource::answered(int &error) {
     return settled_;
 }
 
-void HttpSource::stop() {
+void HttpSource::cancel() {
     {
         std::lock_guard lock(pauseMutex_);
         aborted_ = true;
@@ -72,6 +72,13 @@ void HttpSource::stop() {
         if (CURLM *m = multi_.load())
             curl_multi_wakeup(m);
     }
+    // A lookup that hangs keeps libcurl from noticing for a while; whoever
+    // waits for the answer hears at once.
+    settle(BASS_ERROR_UNKNOWN);
+}
+
+void HttpSource::stop() {
+    cancel();
     if (thread_.joinable()) {
         if (thread_.get_id() == std::this_thread::get_id())
             thread_.detach();

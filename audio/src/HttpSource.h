@@ -56,6 +56,7 @@ public:
     // Aborts the transfer and joins the thread; safe to call twice. Returns
     // at once even while a name lookup hangs (libcurl leaves its resolver
     // thread behind instead of waiting for it).
+    void cancel() override;
     void stop() override;
     // Milliseconds since the server last sent body bytes; 0 while the
     // download is held back by a full buffer (that is no stall).

@@ -107,11 +107,17 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
         error = BASS_ERROR_FILEFORM;
         return nullptr;
     }
+    if (request.pending && request.pending->cancelled()) {
+        error = BASS_ERROR_INIT; // BASS_Free came first
+        return nullptr;
+    }
     auto answerDeadline =
         std::min(openDeadline, Clock::now() + std::chrono::milliseconds(request.net.timeoutMs));
 
     auto stream = std::make_shared<Stream>(request);
     std::shared_ptr<Connection> conn = stream->makeConnection(url);
+    if (request.pending)
+        request.pending->watch(stream, conn);
     conn->startDownload();
     error = conn->source().waitForAnswer(answerDeadline);
     if (error != BASS_OK) {
@@ -147,6 +153,8 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
             stream->hls_ = true;
             conn = stream->makeConnection(
                 base, {whole ? std::move(body) : std::string(), std::move(playlistAnswer)});
+            if (request.pending)
+                request.pending->watch(stream, conn);
             conn->startDownload();
             // The variant's playlist and the first segment are requests of their own.
             auto deadline = std::min(
@@ -167,6 +175,10 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
         QLOG_INFO("playlist at %s", url.c_str());
         error = BASS_ERROR_FORMAT; // a playlist without a single playable entry
         for (const std::string &entry : PlaylistParser::entries(body)) {
+            if (request.pending && request.pending->cancelled()) {
+                error = BASS_ERROR_INIT;
+                break;
+            }
             if (Clock::now() >= openDeadline) {
                 error = BASS_ERROR_TIMEOUT;
                 break;

@@ -9,6 +9,7 @@
 #include "Connection.h"
 #include "HttpSource.h"
 #include "NetSettings.h"
+#include "PendingOpen.h"
 #include "PlaybackTimeline.h"
 #include "ReconnectSchedule.h"
 
@@ -36,6 +37,9 @@ struct OpenRequest {
     int outputRate = 44100;
     DOWNLOADPROC *proc = nullptr;
     void *user = nullptr;
+    // The engine's handle on this open, through which BASS_Free ends it;
+    // lives as long as the open.
+    PendingOpen *pending = nullptr;
 };
 
 class Stream : public std::enable_shared_from_this<Stream> {

@@ -113,7 +113,12 @@ void TForm1::FormDestroy() {
     Dispatch([&] { SaveSettings(); });
     Dispatch([&] { SaveHistory(); });
     Dispatch([&] {
-        // No open may still be inside the engine when it goes.
+        // No open may still be inside the engine when it goes. Freeing the
+        // engine ends an open that waits on the network (a name lookup that
+        // hangs would hold it up to the answer limit), so the player's join
+        // that follows returns at once.
+        if (Playback.AudioLibHandle)
+            Playback.Bass.BASS_Free();
         Player->Shutdown();
         StopAudio(Playback);
         Playback.Channel = 0;
