@@ -95,13 +95,19 @@ void AudioOutput::callback(void *self, uint8_t *stream, int len) {
     auto *out = static_cast<AudioOutput *>(self);
     auto *samples = reinterpret_cast<float *>(stream);
     size_t frames = static_cast<size_t>(len) / (2 * sizeof(float));
-    std::memset(stream, 0, static_cast<size_t>(len));
     float gain = out->volume_.load(std::memory_order_relaxed);
+    // The first playing stream is written over the buffer, the others are
+    // added to it: the usual single station costs one pass.
+    bool written = false;
     for (auto &slot : out->slots_) {
         Voice *v = slot.load(std::memory_order_acquire);
-        if (v && v->playing.load(std::memory_order_acquire))
-            v->pcm.mixInto(samples, frames, gain);
+        if (v && v->playing.load(std::memory_order_acquire)) {
+            v->pcm.mixInto(samples, frames, gain, !written);
+            written = true;
+        }
     }
+    if (!written)
+        std::memset(stream, 0, static_cast<size_t>(len));
 }
 
 } // namespace quorane::engine

@@ -22,6 +22,28 @@ bool ByteRing::allocated() const {
     return buf_ != nullptr;
 }
 
+void ByteRing::resize(size_t capacity) {
+    std::lock_guard lock(mutex_);
+    if (!buf_)
+        return;
+    const size_t used = usedLocked();
+    capacity = std::max(capacity, used);
+    if (capacity == capacity_)
+        return;
+    std::unique_ptr<uint8_t[]> fresh(new uint8_t[capacity]);
+    // The held bytes go to where the counters say they belong in the new ring.
+    const uint64_t from = read_.load();
+    for (size_t done = 0; done < used;) {
+        size_t src = static_cast<size_t>((from + done) % capacity_);
+        size_t dst = static_cast<size_t>((from + done) % capacity);
+        size_t n = std::min({used - done, capacity_ - src, capacity - dst});
+        std::memcpy(fresh.get() + dst, buf_.get() + src, n);
+        done += n;
+    }
+    buf_ = std::move(fresh);
+    capacity_ = capacity;
+}
+
 bool ByteRing::write(const uint8_t *data, size_t len) {
     const uint8_t *const start = data;
     const size_t total = len;

@@ -21,6 +21,10 @@ public:
     // headers tell how large the buffer must be. Reads wait until then.
     void allocate(size_t capacity);
     bool allocated() const;
+    // Changes the capacity of an allocated ring, keeping what it holds (and
+    // never getting smaller than that); called by the download thread once
+    // the stream's real rate is known.
+    void resize(size_t capacity);
 
     // Writes all of data unless the ring is aborted first. Returns false when
     // aborted. Blocks while the ring is full.

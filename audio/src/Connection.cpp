@@ -75,6 +75,13 @@ void Connection::startDecoder(PcmRing &out, const std::atomic<bool> &playing, in
     decoder_->start();
 }
 
+void Connection::cancel() {
+    // The decoder, if the open started it, reads the ring: its abort ends
+    // the decoder's wait too.
+    ring_.abort();
+    source_->cancel();
+}
+
 void Connection::stop() {
     ring_.abort();
     source_->stop();

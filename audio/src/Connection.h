@@ -47,6 +47,9 @@ public:
     // comments are its titles (a stream without ICY metadata).
     void startDecoder(PcmRing &out, const std::atomic<bool> &playing, int outRate,
                       const std::string &firstBytes, bool titlesFromComments);
+    // Tells both threads to end and fails the open's waits on them, without
+    // joining; from any thread.
+    void cancel();
     // Stops both threads and joins them; safe to call twice.
     void stop();
 

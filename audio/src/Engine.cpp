@@ -82,6 +82,11 @@ bool Engine::free() {
         if (!initialised_)
             return false;
         streams.swap(streams_);
+        // An open in progress may wait long on the network (a name lookup
+        // that hangs, up to the answer limit); it ends now, and its caller
+        // gets no stream.
+        for (PendingOpen *open : opening_)
+            open->cancel();
         output_.close();
         initialised_ = false;
         ++generation_;
@@ -167,7 +172,10 @@ const void *Engine::getConfigPtr(DWORD option) {
 }
 
 DWORD Engine::createUrlStream(const char *url, DOWNLOADPROC *proc, void *user) {
+    if (!url)
+        return fail<DWORD>(BASS_ERROR_FILEFORM, 0);
     OpenRequest request;
+    PendingOpen pending;
     uint64_t generation;
     {
         std::lock_guard lock(mutex_);
@@ -176,9 +184,9 @@ DWORD Engine::createUrlStream(const char *url, DOWNLOADPROC *proc, void *user) {
         request.outputRate = output_.rate();
         request.outputSpeed = output_.speed();
         generation = generation_;
+        opening_.insert(&pending);
     }
-    if (!url)
-        return fail<DWORD>(BASS_ERROR_FILEFORM, 0);
+    request.pending = &pending;
     request.url = url;
     {
         std::lock_guard lock(proxyMutex_);
@@ -194,10 +202,12 @@ DWORD Engine::createUrlStream(const char *url, DOWNLOADPROC *proc, void *user) {
 
     int error = BASS_OK;
     std::shared_ptr<Stream> stream = Stream::open(request, error);
-    if (!stream)
-        return fail<DWORD>(error, 0);
-
     std::unique_lock lock(mutex_);
+    opening_.erase(&pending);
+    if (!stream) {
+        lock.unlock();
+        return fail<DWORD>(pending.cancelled() ? BASS_ERROR_INIT : error, 0);
+    }
     if (!initialised_ || generation != generation_) {
         lock.unlock();
         stream->shutdown();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "AudioOutput.h"
+#include "PendingOpen.h"
 #include "ProxySetting.h"
 #include "Stream.h"
 
@@ -15,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 namespace quorane::engine {
@@ -48,7 +50,8 @@ private:
     uint64_t generation_ = 0; // bumped by every free(), so an open that raced it is dropped
     AudioOutput output_;
     std::map<DWORD, std::shared_ptr<Stream>> streams_;
-    DWORD nextStream_ = 0x10001; // never reused: a freed handle stays invalid
+    std::set<PendingOpen *> opening_; // opens in progress, each on its caller's thread
+    DWORD nextStream_ = 0x10001;      // never reused: a freed handle stays invalid
 
     std::atomic<DWORD> nextSync_{1};
     // Settings, readable without mutex_ (an open copies them at its start).

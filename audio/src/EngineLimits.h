@@ -23,9 +23,14 @@ inline constexpr uint32_t kReconnectResetAfterMs = 30000;
 // How long an outage may last before the stream ends for good
 // (BASS_CONFIG_NET_RECONNECT_LIMIT default).
 inline constexpr uint32_t kDefaultReconnectLimitMs = 300000;
-// How often a stream's control thread looks at the output's progress to
-// announce what has just become audible.
+// How often a stream's control thread looks at the output's progress when
+// an announcement is about to become audible, and at a connection that is
+// being replaced.
 inline constexpr int kControlTickMs = 20;
+// How often it looks at a stream that plays on its one connection with
+// nothing to announce (or that is stopped): a lost connection is noticed
+// this much later at most.
+inline constexpr int kControlIdleMs = 200;
 // Announcements kept waiting for their place in the stream; beyond this the
 // oldest are dropped (a server flooding metadata while nothing plays).
 inline constexpr size_t kMaxPendingAnnouncements = 1024;
@@ -36,10 +41,19 @@ inline constexpr uint32_t kMaxOpenMs = 30000;
 inline constexpr uint32_t kDefaultNetBufferMs = 5000;
 // The download buffer never gets smaller than this, whatever the bitrate.
 inline constexpr size_t kMinDownloadBuffer = 64 * 1024;
+// The floor when the buffer is sized from a rate measured in the stream
+// itself rather than announced (which may be anything).
+inline constexpr size_t kMinMeasuredBuffer = 8 * 1024;
 // A stream with a Content-Length is buffered whole up to this size.
 inline constexpr size_t kMaxDownloadBuffer = 16 * 1024 * 1024;
+// While the download buffer holds a quarter of its capacity or more, the
+// download thread reads the connection at most this often.
+inline constexpr int kDownloadBatchMs = 500;
 // Bitrate assumed when the server announces none ("icy-br:").
 inline constexpr uint32_t kAssumedKbps = 128;
+// An answer whose length is more audio than this at the stream's bitrate is
+// a live stream that states a length, not a file.
+inline constexpr uint64_t kLiveLengthLimitSeconds = 3600;
 // Redirects followed per request, and playlists nested inside playlists.
 inline constexpr long kMaxRedirects = 5;
 inline constexpr int kMaxPlaylistDepth = 5;
@@ -49,18 +63,21 @@ inline constexpr size_t kMaxPlaylistBytes = 64 * 1024;
 inline constexpr size_t kPlaylistSniffBytes = 16;
 // Decoded audio kept ready per stream, in milliseconds of output.
 inline constexpr uint32_t kPcmBufferMs = 750;
-// Decoded audio prepared before playback starts: enough to start without a
-// gap, little enough that the download buffer fills fast.
-inline constexpr uint32_t kPrefillMs = 200;
+// Bytes the decoder takes from the download buffer at a time until the
+// stream plays: a frame or two of a typical stream, so the first audio costs
+// little more of the buffer than it needs.
+inline constexpr size_t kPrePlayReadBytes = 512;
+// Silence decoded before a stream's first audio (joined mid-stream, an MP3
+// decodes to about 40 ms of it) is dropped up to this much.
+inline constexpr uint32_t kMaxLeadingSilenceMs = 250;
 // Bytes FFmpeg may read to recognise a stream of unknown Content-Type.
 inline constexpr int kProbeBytes = 32 * 1024;
 // Chunk size of the reads FFmpeg makes from the download buffer.
 inline constexpr int kAvioChunk = 4 * 1024;
-// Frames per output callback.
-inline constexpr uint16_t kOutputFrames = 2048;
-// How long a waiting download or decode thread sleeps at most before it looks
-// at its abort flag again (it is also woken at once by a condition variable).
-inline constexpr int kIdlePollMs = 100;
+// Frames per output callback: 23 ms at 44.1 kHz. A stream that starts plays
+// at the next callback, so a longer period delays its first sound (by half a
+// period on average); a shorter one wakes the output thread more often.
+inline constexpr uint16_t kOutputFrames = 1024;
 
 // HLS: a media playlist larger than this is not one we play. Broadcasters
 // with hours of rewind or long tokenised segment addresses pass 64 KiB

@@ -59,7 +59,7 @@ int HlsSource::waitForAnswer(std::chrono::steady_clock::time_point deadline) {
     return error_;
 }
 
-void HlsSource::stop() {
+void HlsSource::cancel() {
     {
         std::lock_guard lock(mutex_);
         aborted_ = true;
@@ -67,6 +67,11 @@ void HlsSource::stop() {
     }
     ring_.abort();
     fetch_.wake();
+    settle(BASS_ERROR_UNKNOWN);
+}
+
+void HlsSource::stop() {
+    cancel();
     if (thread_.joinable()) {
         if (thread_.get_id() == std::this_thread::get_id())
             thread_.detach();

@@ -58,6 +58,7 @@ public:
     bool answered(int &error) override;
     // The playlist's header lines, and as Content-Type the segments' format.
     const HttpAnswer &answer() const override { return answer_; }
+    void cancel() override;
     void stop() override;
     // Always 0: segments come in bursts with pauses between them, so the
     // source watches the playlist itself and ends the download when the

@@ -60,20 +60,46 @@ bool HttpSource::answered(int &error) {
     return settled_;
 }
 
-void HttpSource::stop() {
-    aborted_ = true;
+void HttpSource::cancel() {
+    {
+        std::lock_guard lock(pauseMutex_);
+        aborted_ = true;
+        pauseCv_.notify_all();
+    }
     ring_.abort();
     {
         std::lock_guard lock(multiMutex_);
         if (CURLM *m = multi_.load())
             curl_multi_wakeup(m);
     }
+    // A lookup that hangs keeps libcurl from noticing for a while; whoever
+    // waits for the answer hears at once.
+    settle(BASS_ERROR_UNKNOWN);
+}
+
+void HttpSource::stop() {
+    cancel();
     if (thread_.joinable()) {
         if (thread_.get_id() == std::this_thread::get_id())
             thread_.detach();
         else
             thread_.join();
     }
+}
+
+void HttpSource::pauseWhileBuffered() {
+    // A station sends a small packet every few dozen milliseconds. While it
+    // plays and the buffer holds plenty they wait in the socket for a moment
+    // and are read together, so that this thread wakes a few times a second,
+    // not for each. Before it plays every byte counts for the player's
+    // buffer wait, and a file is read as fast as it comes.
+    const size_t capacity = ring_.capacity();
+    if (!options_.playing || !options_.playing->load() || answer_.contentLength >= 0 ||
+        capacity == 0 || ring_.downloaded() - ring_.consumed() < capacity / 4)
+        return;
+    std::unique_lock lock(pauseMutex_);
+    pauseCv_.wait_for(lock, std::chrono::milliseconds(kDownloadBatchMs),
+                      [&] { return aborted_.load(); });
 }
 
 void HttpSource::settle(int error) {
@@ -129,26 +155,46 @@ bool HttpSource::beginBody(void *easy) {
     char *url = nullptr;
     if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url)
         answer_.effectiveUrl = url;
+    bool icy = answer_.icyStatus;
     for (const std::string &line : answer_.lines) {
         std::string v;
+        if (strncasecmp(line.c_str(), "icy-", 4) == 0)
+            icy = true;
         if (headerValue(line, "icy-metaint", v))
             answer_.metaint = std::max(0L, std::strtol(v.c_str(), nullptr, 10));
         else if (headerValue(line, "icy-br", v))
             answer_.bitrateKbps = std::max(0L, std::strtol(v.c_str(), nullptr, 10));
     }
-    QLOG_INFO("answer %ld from %s: type \"%s\", length %lld, metaint %ld, bitrate %ld", status,
-              options_.url.c_str(), answer_.contentType.c_str(), answer_.contentLength,
-              answer_.metaint, answer_.bitrateKbps);
+    if (EngineLog::enabled(LogLevel::Info)) {
+        // Where the wait for the answer went: to the connection, or to the server.
+        curl_off_t connected = 0, firstByte = 0;
+        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connected);
+        curl_easy_getinfo(easy, CURLINFO_STARTTRANSFER_TIME_T, &firstByte);
+        QLOG_INFO("answer %ld from %s after %.1f ms (connected after %.1f ms): type \"%s\", "
+                  "length %lld, metaint %ld, bitrate %ld",
+                  status, options_.url.c_str(), firstByte / 1000.0, connected / 1000.0,
+                  answer_.contentType.c_str(), answer_.contentLength, answer_.metaint,
+                  answer_.bitrateKbps);
+    }
     if (status < 200 || status >= 300) {
         settle(BASS_ERROR_FILEOPEN);
         return false;
     }
 
-    // About bufferMs of the stream at its announced bitrate; a stream of known
-    // length is held whole when it fits.
     uint64_t kbps = answer_.bitrateKbps > 0 ? answer_.bitrateKbps : kAssumedKbps;
     // Some servers list several rates ("128,128"); strtol took the first.
     kbps = std::min<uint64_t>(kbps, 10000);
+    // Some servers and CDNs give a live stream a length too. A station
+    // speaks ICY, and no file a listener plays is longer than an hour: such
+    // a length says nothing about the stream, which is live and reconnects.
+    if (answer_.contentLength > 0 && (icy || static_cast<uint64_t>(answer_.contentLength) >
+                                                 kbps * 1000 / 8 * kLiveLengthLimitSeconds)) {
+        QLOG_INFO("length %lld ignored: a live stream", answer_.contentLength);
+        answer_.contentLength = -1;
+    }
+
+    // About bufferMs of the stream at its announced bitrate; a stream of known
+    // length is held whole when it fits.
     size_t capacity = static_cast<size_t>(kbps * 1000 / 8 * options_.bufferMs / 1000);
     if (answer_.contentLength > 0)
         capacity = static_cast<size_t>(
@@ -157,11 +203,31 @@ bool HttpSource::beginBody(void *easy) {
     ring_.allocate(capacity);
     QLOG_INFO("download buffer %zu bytes", capacity);
 
+    // A live Ogg stream's announced rate is often far from its real one.
+    if (answer_.contentLength < 0)
+        oggRate_ = std::make_unique<OggRateMeter>();
     demuxer_ = std::make_unique<IcyDemuxer>(
-        answer_.metaint, [this](const uint8_t *d, size_t n) { return ring_.write(d, n); },
+        answer_.metaint,
+        [this](const uint8_t *d, size_t n) {
+            if (oggRate_)
+                measureRate(d, n);
+            return ring_.write(d, n);
+        },
         [this](const std::string &block) { onMeta_(block, demuxer_->audioBytes()); });
     settle(BASS_OK);
     return true;
+}
+
+void HttpSource::measureRate(const uint8_t *data, size_t len) {
+    if (oggRate_->feed(data, len)) {
+        const double rate = oggRate_->bytesPerSecond();
+        const size_t capacity = std::clamp(static_cast<size_t>(rate * options_.bufferMs / 1000),
+                                           kMinMeasuredBuffer, kMaxDownloadBuffer);
+        QLOG_INFO("measured %.0f bytes/s of sound: download buffer %zu bytes", rate, capacity);
+        ring_.resize(capacity);
+    }
+    if (oggRate_->gaveUp() || oggRate_->bytesPerSecond() > 0)
+        oggRate_.reset();
 }
 
 size_t HttpSource::onBody(char *data, size_t size, size_t count, void *self) {
@@ -174,6 +240,8 @@ size_t HttpSource::onBody(char *data, size_t size, size_t count, void *self) {
         if (!s->beginBody(s->easyForBody_))
             return 0;
     }
+    if (s->ring_.downloaded() == 0)
+        QLOG_INFO("first body bytes: %zu", len);
     if (s->options_.proc)
         s->options_.proc(data, static_cast<DWORD>(len), s->options_.user);
     s->lastDataMs_ = nowMs();
@@ -215,8 +283,10 @@ void HttpSource::run() {
     while (running && !aborted_) {
         if (curl_multi_perform(multi, &running) != CURLM_OK)
             break;
-        if (running && !aborted_)
+        if (running && !aborted_) {
+            pauseWhileBuffered();
             curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        }
     }
     int result = CURLE_OK;
     int left = 0;

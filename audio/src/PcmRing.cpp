@@ -27,7 +27,37 @@ size_t PcmRing::freeFrames() const {
            (head_.load(std::memory_order_relaxed) - tail_.load(std::memory_order_acquire));
 }
 
-size_t PcmRing::mixInto(float *out, size_t count, float gain) {
+namespace {
+
+// The output callback's inner loops, in blocks of a fixed width that the
+// compiler turns into vector instructions even without loop vectorisation.
+constexpr size_t kBlock = 8;
+
+void addScaled(float *__restrict dst, const float *__restrict src, size_t n, float gain) {
+    size_t i = 0;
+    for (; i + kBlock <= n; i += kBlock)
+        for (size_t k = 0; k < kBlock; ++k)
+            dst[i + k] += src[i + k] * gain;
+    for (; i < n; ++i)
+        dst[i] += src[i] * gain;
+}
+
+void copyScaled(float *__restrict dst, const float *__restrict src, size_t n, float gain) {
+    if (gain == 1.0f) {
+        std::memcpy(dst, src, n * sizeof(float));
+        return;
+    }
+    size_t i = 0;
+    for (; i + kBlock <= n; i += kBlock)
+        for (size_t k = 0; k < kBlock; ++k)
+            dst[i + k] = src[i + k] * gain;
+    for (; i < n; ++i)
+        dst[i] = src[i] * gain;
+}
+
+} // namespace
+
+size_t PcmRing::mixInto(float *out, size_t count, float gain, bool replace) {
     size_t tail = tail_.load(std::memory_order_relaxed);
     size_t head = head_.load(std::memory_order_acquire);
     size_t n = std::min(count, head - tail);
@@ -36,10 +66,14 @@ size_t PcmRing::mixInto(float *out, size_t count, float gain) {
         size_t chunk = std::min(n - done, capacity_ - pos);
         const float *src = &samples_[pos * kChannels];
         float *dst = out + done * kChannels;
-        for (size_t i = 0; i < chunk * kChannels; ++i)
-            dst[i] += src[i] * gain;
+        if (replace)
+            copyScaled(dst, src, chunk * kChannels, gain);
+        else
+            addScaled(dst, src, chunk * kChannels, gain);
         done += chunk;
     }
+    if (replace && n < count)
+        std::memset(out + n * kChannels, 0, (count - n) * kChannels * sizeof(float));
     tail_.store(tail + n, std::memory_order_release);
     return n;
 }

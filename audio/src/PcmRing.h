@@ -18,9 +18,10 @@ public:
     size_t write(const float *frames, size_t count);
     size_t freeFrames() const;
 
-    // Consumer side (output callback): copies up to count frames, adding them
-    // scaled by gain into out. Returns the frames used.
-    size_t mixInto(float *out, size_t count, float gain);
+    // Consumer side (output callback): takes up to count frames scaled by
+    // gain and adds them to out, or with `replace` writes them over out and
+    // silence after them. Returns the frames taken.
+    size_t mixInto(float *out, size_t count, float gain, bool replace);
     size_t availableFrames() const;
 
     size_t capacityFrames() const { return capacity_; }

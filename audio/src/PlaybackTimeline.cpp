@@ -47,6 +47,11 @@ void PlaybackTimeline::insertReady(Event e) {
         ready_.pop_front();
 }
 
+uint64_t PlaybackTimeline::nextFrame() const {
+    std::lock_guard lock(mutex_);
+    return ready_.empty() ? kNone : ready_.front().frame;
+}
+
 std::vector<PlaybackTimeline::Event> PlaybackTimeline::takePlayed(uint64_t played) {
     std::vector<Event> due;
     std::lock_guard lock(mutex_);

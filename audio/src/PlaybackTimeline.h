@@ -46,6 +46,9 @@ public:
     // Control thread: removes and returns, in order, the events whose frame
     // is below `played` (frames the output has consumed).
     std::vector<Event> takePlayed(uint64_t played);
+    // The frame of the next event waiting for its frame, kNone when none is.
+    static constexpr uint64_t kNone = ~uint64_t(0);
+    uint64_t nextFrame() const;
 
 private:
     struct ByteTagged {

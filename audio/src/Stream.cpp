@@ -46,6 +46,7 @@ Stream::~Stream() {
 std::shared_ptr<Connection> Stream::makeConnection(const std::string &url, Connection::Hls hls) {
     HttpSource::Options options = baseOptions_;
     options.url = url;
+    options.playing = &voice_.playing;
     std::shared_ptr<Connection> conn;
     if (hls_) {
         // A reconnect goes on after the last segment the listener got.
@@ -100,6 +101,7 @@ bool Stream::stopping() {
 }
 
 std::shared_ptr<Stream> Stream::open(const OpenRequest &request, int &error) {
+    QLOG_INFO("opening %s", request.url.c_str());
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kMaxOpenMs);
     return openAt(request, request.url, 0, deadline, error);
 }
@@ -110,11 +112,17 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
         error = BASS_ERROR_FILEFORM;
         return nullptr;
     }
+    if (request.pending && request.pending->cancelled()) {
+        error = BASS_ERROR_INIT; // BASS_Free came first
+        return nullptr;
+    }
     auto answerDeadline =
         std::min(openDeadline, Clock::now() + std::chrono::milliseconds(request.net.timeoutMs));
 
     auto stream = std::make_shared<Stream>(request);
     std::shared_ptr<Connection> conn = stream->makeConnection(url);
+    if (request.pending)
+        request.pending->watch(stream, conn);
     conn->startDownload();
     error = conn->source().waitForAnswer(answerDeadline);
     if (error != BASS_OK) {
@@ -150,6 +158,8 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
             stream->hls_ = true;
             conn = stream->makeConnection(
                 base, {whole ? std::move(body) : std::string(), std::move(playlistAnswer)});
+            if (request.pending)
+                request.pending->watch(stream, conn);
             conn->startDownload();
             // The variant's playlist and the first segment are requests of their own.
             auto deadline = std::min(
@@ -170,6 +180,10 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
         QLOG_INFO("playlist at %s", url.c_str());
         error = BASS_ERROR_FORMAT; // a playlist without a single playable entry
         for (const std::string &entry : PlaylistParser::entries(body)) {
+            if (request.pending && request.pending->cancelled()) {
+                error = BASS_ERROR_INIT;
+                break;
+            }
             if (Clock::now() >= openDeadline) {
                 error = BASS_ERROR_TIMEOUT;
                 break;
@@ -278,6 +292,7 @@ DWORD Stream::activity() {
 }
 
 void Stream::setPlaying(bool playing) {
+    QLOG_INFO("%s %s", playing ? "playing" : "stopped", url_.c_str());
     voice_.playing = playing;
     std::shared_ptr<Connection> conn;
     {
@@ -302,7 +317,7 @@ void Stream::controlLoop() {
     while (true) {
         {
             std::unique_lock lock(controlMutex_);
-            controlWake_.wait_for(lock, std::chrono::milliseconds(kControlTickMs),
+            controlWake_.wait_for(lock, std::chrono::milliseconds(nextLookMs()),
                                   [&] { return stopping_; });
             if (stopping_)
                 return;
@@ -312,6 +327,26 @@ void Stream::controlLoop() {
             return;
         checkConnection(Clock::now());
     }
+}
+
+int Stream::nextLookMs() {
+    // Every wake costs a little CPU for as long as the station plays: a
+    // stream that plays on its one connection is looked at seldom, except
+    // that an announcement is made close to when its frame is heard.
+    if (state_ != State::Live)
+        return kControlTickMs;
+    if (!voice_.playing)
+        return kControlIdleMs;
+    const uint64_t next = timeline_.nextFrame();
+    const uint64_t played = voice_.pcm.framesPlayed();
+    if (next == PlaybackTimeline::kNone)
+        return kControlIdleMs;
+    if (next < played)
+        return 0;
+    // The output takes its frames a callback at a time: looking again
+    // sooner than a tick would only find it not played yet.
+    const uint64_t ms = (next - played) * 1000 / static_cast<uint64_t>(outputRate_);
+    return static_cast<int>(std::clamp<uint64_t>(ms, kControlTickMs, kControlIdleMs));
 }
 
 void Stream::announcePlayed() {

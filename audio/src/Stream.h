@@ -9,6 +9,7 @@
 #include "Connection.h"
 #include "HttpSource.h"
 #include "NetSettings.h"
+#include "PendingOpen.h"
 #include "PlaybackTimeline.h"
 #include "ReconnectSchedule.h"
 #include "StreamTap.h"
@@ -38,6 +39,9 @@ struct OpenRequest {
     int outputSpeed = 1; // the output plays this many times faster than real time
     DOWNLOADPROC *proc = nullptr;
     void *user = nullptr;
+    // The engine's handle on this open, through which BASS_Free ends it;
+    // lives as long as the open.
+    PendingOpen *pending = nullptr;
 };
 
 class Stream : public std::enable_shared_from_this<Stream> {
@@ -100,6 +104,8 @@ private:
     void keepHeaders(const HttpAnswer &answer);
 
     void controlLoop();
+    // How long the control thread may sleep before it looks again.
+    int nextLookMs();
     void announcePlayed();
     void announceMeta(const std::string &block);
     void callSyncs(DWORD type, DWORD data);

@@ -119,9 +119,18 @@ std::string StreamDecoder::blockFromTags(const AVDictionary *tags) {
     return "StreamTitle='" + text + "';";
 }
 
+long StreamDecoder::readInput(uint8_t *buf, size_t size) {
+    // Until the stream plays, bytes are taken in small steps: what the
+    // decoder has not taken still counts as buffered in the player's wait,
+    // so taking a whole chunk for the first frame would delay the start.
+    if (!playing_.load(std::memory_order_relaxed))
+        size = std::min(size, kPrePlayReadBytes);
+    return in_.read(buf, size);
+}
+
 int StreamDecoder::readPacket(void *opaque, uint8_t *buf, int size) {
     auto *self = static_cast<StreamDecoder *>(opaque);
-    long n = self->in_.read(buf, static_cast<size_t>(size));
+    long n = self->readInput(buf, static_cast<size_t>(size));
     if (n < 0)
         return AVERROR_EXIT;
     if (n == 0)
@@ -222,6 +231,7 @@ int StreamDecoder::openContainer(const std::string &name) {
 }
 
 void StreamDecoder::close() {
+    av_frame_free(&frame_);
     avcodec_free_context(&codec_);
     swr_free(&swr_);
     if (parser_) {
@@ -299,7 +309,7 @@ void StreamDecoder::decodeAll() {
 int StreamDecoder::parseFrame(AVPacket *pkt) {
     while (!aborted_) {
         if (parseAt_ == parseHave_) {
-            long n = in_.read(parseBuffer_.data(), kAvioChunk);
+            long n = readInput(parseBuffer_.data(), kAvioChunk);
             if (n < 0)
                 return AVERROR_EXIT;
             // The parser hands over each frame as soon as the length its
@@ -348,13 +358,13 @@ bool StreamDecoder::decodePacket(AVPacket *pkt) {
         if (r < 0 && r != AVERROR(EAGAIN))
             return false;
     }
-    AVFrame *frame = av_frame_alloc();
-    bool ok = frame != nullptr;
-    while (frame && !aborted_ && avcodec_receive_frame(codec_, frame) >= 0) {
-        ok = pushFrame(frame) && ok;
-        av_frame_unref(frame);
+    if (!frame_)
+        frame_ = av_frame_alloc();
+    bool ok = frame_ != nullptr;
+    while (frame_ && !aborted_ && avcodec_receive_frame(codec_, frame_) >= 0) {
+        ok = pushFrame(frame_) && ok;
+        av_frame_unref(frame_);
     }
-    av_frame_free(&frame);
     return ok;
 }
 
@@ -404,35 +414,51 @@ bool StreamDecoder::pushFrame(AVFrame *frame) {
 }
 
 bool StreamDecoder::writePcm(const float *frames, size_t count) {
-    const size_t prefill = static_cast<size_t>(outRate_) * kPrefillMs / 1000;
+    if (!gotAudio_) {
+        // A stream joined in the middle decodes to silence first: its first
+        // MP3 frame's bit reservoir lies before the join, and the synthesis
+        // filter starts empty. Those exact zeros would only delay the sound.
+        const size_t most = static_cast<size_t>(outRate_) * kMaxLeadingSilenceMs / 1000;
+        while (count > 0 && leadingSilence_ < most && frames[0] == 0.0f && frames[1] == 0.0f) {
+            frames += 2;
+            --count;
+            ++leadingSilence_;
+        }
+    }
     while (count > 0 && !aborted_) {
-        // Until playback starts only a little is decoded ahead: what stays
-        // undecoded counts as buffered for the player's buffer wait.
+        // Until playback starts only the output's first callback is decoded
+        // ahead: what stays undecoded counts as buffered for the player's
+        // buffer wait, and one callback's worth starts the sound without a gap.
         bool playing = playing_.load();
-        size_t limit = playing ? out_.capacityFrames() : prefill;
+        size_t limit = playing ? out_.capacityFrames() : kOutputFrames;
         size_t buffered = out_.availableFrames();
         size_t n = buffered < limit ? out_.write(frames, std::min(count, limit - buffered)) : 0;
         frames += n * 2;
         count -= n;
         if (n > 0 && !gotAudio_) {
             gotAudio_ = true;
+            QLOG_INFO("first audio decoded after %llu bytes of the stream",
+                      static_cast<unsigned long long>(in_.consumed()));
             settle(BASS_OK);
         }
         if (count == 0)
             break;
-        // Full: sleep until about a quarter of the buffer has played (the
-        // output callback takes no lock, so it cannot wake this thread);
-        // before playback, until wake() says it started.
-        long ms = kIdlePollMs;
-        if (playing) {
-            size_t want = std::max(out_.capacityFrames() / 4, count);
-            size_t missing = want > out_.freeFrames() ? want - out_.freeFrames() : 0;
-            ms = std::clamp<long>(static_cast<long>(missing * 1000 / outRate_ / outputSpeed_),
-                                  outputSpeed_ > 1 ? 1 : 5, kIdlePollMs / outputSpeed_);
-        }
+        // Full: sleep until half the buffer has played (the output callback
+        // takes no lock, so it cannot wake this thread), so that a playing
+        // stream wakes this thread a few times a second only (more often when
+        // a silent output runs faster than real time); before playback,
+        // until wake() says it started. stop() wakes it at once.
         std::unique_lock lock(mutex_);
-        wake_.wait_for(lock, std::chrono::milliseconds(ms),
-                       [&] { return aborted_.load() || playing_.load() != playing; });
+        auto woken = [&] { return aborted_.load() || playing_.load() != playing; };
+        if (playing) {
+            size_t want = std::max(out_.capacityFrames() / 2, count);
+            size_t missing = want > out_.freeFrames() ? want - out_.freeFrames() : 0;
+            long ms = std::max<long>(static_cast<long>(missing * 1000 / outRate_ / outputSpeed_),
+                                     outputSpeed_ > 1 ? 1 : 5);
+            wake_.wait_for(lock, std::chrono::milliseconds(ms), woken);
+        } else {
+            wake_.wait(lock, woken);
+        }
     }
     return true;
 }

@@ -98,6 +98,9 @@ private:
     void checkComments(AVPacket *pkt);
     void settle(int error);
     void close();
+    // Takes the next bytes of the stream from the ring, in small steps until
+    // the stream plays.
+    long readInput(uint8_t *buf, size_t size);
     static int readPacket(void *opaque, uint8_t *buf, int size);
     static int interrupted(void *opaque);
 
@@ -130,12 +133,14 @@ private:
     SwrContext *swr_ = nullptr;
     int streamIndex_ = -1;
     int swrInRate_ = 0, swrInFormat_ = -1, swrInChannels_ = 0; // what swr_ was set up for
+    AVFrame *frame_ = nullptr;                                 // reused for every decoded frame
     std::vector<float> converted_;
     std::string lastComment_;
     uint64_t levelFrames_ = 0; // decode thread: frames of the packet being decoded...
     double levelSum_ = 0;      // ...and the sum of their squared samples
     bool gotAudio_ = false;
-    bool garbage_ = false; // gave up on packets that never decoded
+    size_t leadingSilence_ = 0; // frames of silence dropped before the first audio
+    bool garbage_ = false;      // gave up on packets that never decoded
 
     std::mutex mutex_;             // guards settled_ and firstError_; pairs with wake_
     std::condition_variable wake_; // first audio settled, or stop() while waiting for room

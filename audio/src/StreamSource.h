@@ -39,6 +39,9 @@ public:
     virtual bool answered(int &error) = 0;
     // Valid after waitForAnswer returned BASS_OK.
     virtual const HttpAnswer &answer() const = 0;
+    // Tells the download to end and fails a wait for the answer, without
+    // waiting for anything; from any thread.
+    virtual void cancel() = 0;
     // Aborts and joins the thread; safe to call twice.
     virtual void stop() = 0;
     // Milliseconds the source has gone without the data it expects; 0 while

@@ -1,7 +1,9 @@
 #include "ChildProcess.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
@@ -133,6 +135,23 @@ long procField(const std::string &path, const std::string &field) {
 }
 
 } // namespace
+
+long ChildProcess::switches() const {
+    const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
+    DIR *dir = opendir(tasks.c_str());
+    if (!dir)
+        return -1;
+    long total = 0;
+    while (dirent *e = readdir(dir)) {
+        if (e->d_name[0] == '.')
+            continue;
+        const std::string status = tasks + "/" + e->d_name + "/status";
+        total += std::max(0L, procField(status, "voluntary_ctxt_switches:")) +
+                 std::max(0L, procField(status, "nonvoluntary_ctxt_switches:"));
+    }
+    closedir(dir);
+    return total;
+}
 
 long ChildProcess::peakKb() const {
     return procField("/proc/" + std::to_string(pid_) + "/status", "VmHWM:");

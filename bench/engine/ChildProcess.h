@@ -26,6 +26,8 @@ public:
 
     // User + system CPU time so far, in milliseconds.
     double cpuMs() const;
+    // Context switches of its live threads so far: how often they woke.
+    long switches() const;
     // Peak resident memory (VmHWM) in KiB.
     long peakKb() const;
     // Now, in KiB: the proportional set size (each shared page divided among

@@ -116,6 +116,11 @@ void TForm1::FormDestroy() {
         // The song being recorded is kept (as partial) before the engine
         // goes, and no open may still be inside the engine when it does.
         CloseRecorder();
+        // Freeing the engine ends an open that waits on the network (a name
+        // lookup that hangs would hold it up to the answer limit), so the
+        // player's join that follows returns at once.
+        if (Playback.AudioLibHandle)
+            Playback.Bass.BASS_Free();
         Player->Shutdown();
         StopAudio(Playback);
         Playback.Channel = 0;

@@ -4,6 +4,7 @@
 #include "EngineTestSupport.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -82,6 +83,39 @@ TEST(OutputCapture, ToneReachesTheOutputAndVolumeScalesIt) {
     double half = levels[last - 2];
     EXPECT_NEAR(half / full, 0.5, 0.03);
     EXPECT_NEAR(pitch(samples, (last - 6) * win, win * 4), 440.0, 15.0);
+}
+
+// A station is joined in the middle of its stream, where the first MP3
+// frames decode to silence (their bit reservoir lies before the join) and
+// the decoder's filters start empty. That silence is dropped: the tone
+// starts with the first callback after the play command, not 40 ms later.
+TEST(OutputCapture, StationJoinedMidStreamSoundsAtTheFirstCallback) {
+    const std::string path = "/tmp/quorane-join-" + std::to_string(getpid()) + ".mp3";
+    std::ofstream(path, std::ios::binary) << fileBytes(fixtureAudio("tone440.mp3")).substr(20001);
+    IcyServer server;
+    StreamMount m = radioMount("tone440.mp3", "audio/mpeg", false);
+    m.audioFile = path;
+    server.addStream("/join", m);
+    DiskOutput disk;
+    size_t played = 0;
+    {
+        EngineSession engine(-1, kRate);
+        ASSERT_TRUE(engine.ok());
+        DWORD ch = BASS_StreamCreateURL(server.url("/join").c_str(), 0, 0, nullptr, nullptr);
+        ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+        played = disk.frames();
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        EXPECT_TRUE(waitUntil([&] { return disk.frames() > played + kRate / 2; }, 5s));
+        BASS_StreamFree(ch);
+    }
+    std::remove(path.c_str());
+    const std::vector<float> samples = disk.left();
+    const size_t onset = firstSound(samples);
+    ASSERT_LT(onset, samples.size());
+    ASSERT_GE(onset, played);
+    // The callback after the play command, at most 1024 frames on, plus the
+    // few hundred frames the tone takes to rise above the threshold.
+    EXPECT_LT(onset - played, 1024u + 512u);
 }
 
 // Without a usable sound device the engine still starts, on its silent

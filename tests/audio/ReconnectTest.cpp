@@ -35,9 +35,15 @@ protected:
         BASS_SetConfig(BASS_CONFIG_NET_RECONNECT_LIMIT, 300000);
         session_.reset();
     }
-    void play(const std::string &path) {
+    void open(const std::string &path) {
         ch = BASS_StreamCreateURL(server.url(path).c_str(), 0, 0, nullptr, nullptr);
         ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+    }
+    void play(const std::string &path) {
+        ASSERT_NO_FATAL_FAILURE(open(path));
+        startPlaying();
+    }
+    void startPlaying() {
         ASSERT_NE(BASS_ChannelSetSync(ch, BASS_SYNC_STALL, 0, &SyncCounter::onSync, &stalls), 0u);
         ASSERT_NE(BASS_ChannelSetSync(ch, BASS_SYNC_END, 0, &SyncCounter::onSync, &ends), 0u);
         ASSERT_NE(meta.attach(ch), 0u);
@@ -171,6 +177,49 @@ TEST_F(Reconnect, StopEndsTheAttempts) {
     EXPECT_EQ(ends.count(), 0);
     EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_STOPPED);
 }
+
+// Some servers and CDNs state a length for a live stream. An answer that
+// speaks ICY, or whose length is more than an hour at its bitrate, is still
+// a station: its buffer holds 5 s at its bitrate, so the burst fills it past
+// the player's three quarters at once, and a dropped connection comes back.
+struct StatedLength {
+    const char *name;
+    bool icy;
+    const char *length;
+};
+
+class LiveWithALength : public Reconnect, public ::testing::WithParamInterface<StatedLength> {};
+
+TEST_P(LiveWithALength, BuffersAndReconnectsLikeAStation) {
+    StreamMount m = liveMount();
+    if (!GetParam().icy) {
+        m.icyName.clear();
+        m.icyBr.clear();
+        m.metaint = 0;
+    }
+    m.burstBytes = 65536;
+    m.extraHeaders = {std::string("Content-Length: ") + GetParam().length};
+    server.addStream("/live", m);
+    ASSERT_NO_FATAL_FAILURE(open("/live"));
+    EXPECT_EQ(BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END), 80000u);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            QWORD down = BASS_StreamGetFilePosition(ch, BASS_FILEPOS_DOWNLOAD);
+            QWORD cur = BASS_StreamGetFilePosition(ch, BASS_FILEPOS_CURRENT);
+            return down >= cur && (down - cur) * 100 / 80000 > 75;
+        },
+        2s));
+    ASSERT_NO_FATAL_FAILURE(startPlaying());
+    server.dropClients();
+    ASSERT_TRUE(stallsAre({1}, 5s)) << stalls.count();
+    EXPECT_TRUE(waitUntil([&] { return server.connections("/live") >= 2; }, 5s));
+    EXPECT_EQ(ends.count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, LiveWithALength,
+                         ::testing::Values(StatedLength{"Icy", true, "2000000"},
+                                           StatedLength{"LongerThanAnHour", false, "100000000"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // While an attempt waits on a server that never answers, or answers and
 // sends no audio, BASS_StreamFree returns at once.

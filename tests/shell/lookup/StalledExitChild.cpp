@@ -8,7 +8,10 @@
 // released and unloaded, and the process ends. The resolver answers the
 // waiting lookup as the process ends. Exit code 0 is the player's own;
 // 3: the station did not play, 4: the reconnect's lookup never started.
-// usage: stalled_exit_child <application folder>
+// With "connecting" the lookup hangs from the start instead: the window is
+// closed while the station is still connecting, and the time the shutdown
+// took from the close is printed.
+// usage: stalled_exit_child <application folder> [connecting]
 #include "fixtures/IcyServer.h"
 #include "platform/AppPaths.h"
 #include "platform/Prompts.h"
@@ -42,10 +45,11 @@ TForm1 *VisibleMainWindow() {
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: stalled_exit_child <application folder>\n");
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: stalled_exit_child <application folder> [connecting]\n");
         return 2;
     }
+    const bool connecting = argc == 3 && QByteArray(argv[2]) == "connecting";
     auto *stall = Resolver<void(int)>("quorane_resolver_stall");
     auto *waiting = Resolver<int()>("quorane_resolver_waiting");
     if (!stall || !waiting) {
@@ -69,6 +73,7 @@ int main(int argc, char **argv) {
     enum class Step { Start, Playing, Stalled } step = Step::Start;
     int failure = 0;
     QElapsedTimer inStep;
+    QElapsedTimer sinceClose;
     QTimer poll;
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -83,13 +88,15 @@ int main(int argc, char **argv) {
         };
         switch (step) {
         case Step::Start:
+            if (connecting)
+                stall(1);
             form->Stations.Insert(0, "Stalled FM\t\t\t\t\t" + QString::fromLatin1(url) + "\t");
             form->Model->SetRowCount(form->Stations.Count());
             form->sListView1->selectionModel()->select(form->Model->index(0, 0),
                                                        QItemSelectionModel::ClearAndSelect |
                                                            QItemSelectionModel::Rows);
             form->sListView1DblClick();
-            step = Step::Playing;
+            step = connecting ? Step::Stalled : Step::Playing;
             inStep.start();
             return;
         case Step::Playing: {
@@ -108,7 +115,7 @@ int main(int argc, char **argv) {
         case Step::Stalled:
             if (waiting() == 0) {
                 if (inStep.elapsed() > 20000)
-                    giveUp(4, "the reconnect's name lookup never started");
+                    giveUp(4, "the name lookup never started");
                 return;
             }
             poll.stop();
@@ -116,6 +123,7 @@ int main(int argc, char **argv) {
             form->Model->SetRowCount(form->Stations.Count());
             std::printf("closing while %d lookup(s) wait\n", waiting());
             std::fflush(stdout);
+            sinceClose.start();
             form->close();
             return;
         }
@@ -123,6 +131,8 @@ int main(int argc, char **argv) {
     poll.start();
 
     const int rc = Program::Main();
+    if (sinceClose.isValid())
+        std::printf("shutdown took %lld ms\n", static_cast<long long>(sinceClose.elapsed()));
     Prompts::Install(nullptr);
     for (const auto &box : prompts.ErrorBoxes())
         std::printf("error box: %s\n", qPrintable(box.text));
