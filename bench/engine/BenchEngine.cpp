@@ -16,6 +16,7 @@
 // Both players run as child processes measured the same way from /proc;
 // the engine's child is this program started with --play URL.
 #include "BenchIcecast.h"
+#include "BuildPaths.h"
 #include "ChildProcess.h"
 #include "bass.h"
 

@@ -1,5 +1,7 @@
 #include "BenchIcecast.h"
 
+#include "BuildPaths.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>

@@ -14,6 +14,7 @@
 // the bench starts. Each player run is this program started again with
 // --sound URL, so every run starts cold, as a user's first click does.
 #include "BenchIcecast.h"
+#include "BuildPaths.h"
 #include "ChildProcess.h"
 #include "FirstSoundWatch.h"
 #include "platform/AppPaths.h"

@@ -42,7 +42,7 @@ shot() {
 # usage: start_server KEY codec mount title frequency
 start_server() {
   mkfifo "$tmp/$1.in"
-  bash "$here/run-icecast.sh" --seconds 240 --control-stdin --codec "$2" --mount "$3" \
+  bash "$here/run-icecast.sh" --seconds 170 --control-stdin --codec "$2" --mount "$3" \
     --name "Quorane $1" --title "$4" --frequency "$5" <"$tmp/$1.in" >"$tmp/$1.out" 2>&1 &
   pids+=($!)
   exec {fd}>"$tmp/$1.in"
@@ -73,8 +73,10 @@ server_says ogg READY 30 >/dev/null || fail "Ogg mount not live"
 # A full burst, as a station that has been on air a while.
 sleep 4
 
-# A display of our own: Xvfb picks a free number and tells it.
-Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null &
+# A display of our own: Xvfb picks a free number and tells it. Like every
+# process here it runs under timeout, within the test's 180 s, so it stops
+# by itself even if this script is killed before its clean-up.
+timeout --foreground -k 5 170 Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 1 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 [ -s "$tmp/display" ] || fail "Xvfb did not start"
@@ -93,7 +95,8 @@ export XDG_CONFIG_HOME="$tmp/config" SDL_AUDIODRIVER=disk
 play_row() {
   local clicked sound="" caption="" name y
   rm -f "$tmp/out.raw"
-  SDL_DISKAUDIOFILE="$tmp/out.raw" "$tmp/app/Quorane" >"$tmp/player.log" 2>&1 &
+  SDL_DISKAUDIOFILE="$tmp/out.raw" timeout --foreground -k 5 120 "$tmp/app/Quorane" \
+    >"$tmp/player.log" 2>&1 &
   player=$!
   wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Quorane$' | head -n1)
   [ -n "$wid" ] || fail "the main window did not appear: $(cat "$tmp/player.log")"

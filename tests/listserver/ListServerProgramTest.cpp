@@ -1,5 +1,6 @@
 // The quorane-listserver program itself, as a household starts it: from the
 // application folder, on a folder of lists, stopped by SIGTERM.
+#include "BuildPaths.h"
 #include "RawHttp.h"
 
 #include <csignal>

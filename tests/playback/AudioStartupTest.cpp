@@ -1,5 +1,6 @@
 // StartAudio / StopAudio: the order and arguments of the start-up calls, the
 // version gate, and what happens when the engine is absent or incomplete.
+#include "BuildPaths.h"
 #include "FakeEngines.h"
 
 #include "platform/CodePage.h"

@@ -1,5 +1,6 @@
 // LoadAudioLibrary / UnloadAudioLibrary: all or nothing, idempotent, and never
 // a call into a library that is not loaded.
+#include "BuildPaths.h"
 #include "FakeEngines.h"
 
 #include "platform/LibraryNames.h"

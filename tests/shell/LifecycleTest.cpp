@@ -1,6 +1,7 @@
 // The program's life in one process: the three windows created in order,
 // the start-up reading the station file and the settings, and the shutdown
 // writing the settings, the station list and the three windows' geometry.
+#include "BuildPaths.h"
 #include "IniSections.h"
 #include "common/FileSizeLimit.h"
 #include "common/TempAppFolder.h"

@@ -2,6 +2,7 @@
 // manager to save, runs its full shutdown and exits 0 within 3 s, and the
 // station file, the settings file and the window places hold the run's
 // changes exactly as the user's Exit writes them.
+#include "BuildPaths.h"
 #include "IniSections.h"
 #include "common/TempAppFolder.h"
 
@@ -22,14 +23,18 @@ TEST(SessionEnd, RunsTheFullShutdownAndExitsZeroWithinThreeSeconds) {
     env.insert("XDG_CONFIG_HOME", app.Config());
     env.remove("SESSION_MANAGER"); // never the real desktop session's
     child.setProcessEnvironment(env);
-    child.start(SESSION_END_CHILD, {app.App()});
+    // Under timeout, so that it ends even when this test is killed first.
+    child.start("timeout", {"--foreground", "-k", "5", "120", SESSION_END_CHILD, app.App()});
     ASSERT_TRUE(child.waitForStarted(30000));
     // Generous: the start-up on a loaded machine; the 3 s of the end itself
     // are measured by the child from the moment it announced the end.
     const bool ended = child.waitForFinished(60000);
     const QString out = QString::fromLocal8Bit(child.readAll());
     if (!ended) {
-        child.kill();
+        // SIGTERM, which timeout hands on: a SIGKILL would end timeout alone.
+        child.terminate();
+        if (!child.waitForFinished(10000))
+            child.kill();
         child.waitForFinished();
         FAIL() << "the player is still running after the session's end\n" << out.toStdString();
     }

@@ -1,6 +1,7 @@
 // The skin engine: how a skin name resolves in a real skin folder, what
 // counts as a skin file, the "Available skins" submenu, and a skin really
 // drawn on the main window and kept from one run to the next.
+#include "BuildPaths.h"
 #include "MainWindowFixture.h"
 
 #include "shell/BuiltInSkins.h"
