@@ -10,8 +10,9 @@ BUILD_PKGS=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
 TEST_PKGS=(xvfb xauth xdotool imagemagick ffmpeg curl icecast2 trayer tinyproxy
   dbus dbus-x11 fonts-dejavu-core desktop-file-utils libglib2.0-bin dpkg-dev)
 BENCH_PKGS=(mpv)
-# The checks of the test command: fuzzing, sanitizer runtimes, formatting.
-CHECK_PKGS=(clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-format-14)
+# The checks of the test command: fuzzing, sanitizer runtimes, formatting,
+# and ccache, which serves the test command's four builds from its cache.
+CHECK_PKGS=(clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-format-14 ccache)
 
 want=("${BUILD_PKGS[@]}")
 case "${1:-build}" in
