@@ -349,8 +349,10 @@ void TcpConnection::SendAll(const QByteArray &bytes, Deadline deadline) {
 }
 
 bool TcpConnection::Fill(Deadline deadline) {
+    // Read out: its room is used again (EndRequest lets go of it), rather
+    // than a new block for every read of a long answer.
     if (consumed_ > 0 && consumed_ == buffer_.size()) {
-        buffer_.clear();
+        buffer_.truncate(0);
         consumed_ = 0;
     }
     const int limit = readTimeoutMs > 0 ? readTimeoutMs : NetLimits::ReadTimeoutMs;
