@@ -3,7 +3,7 @@
 // Plugins/, the executable path pointed at <tmp>/app/Quorane (so AppDir, the
 // settings file and the station file are all in it), and the window-geometry
 // folder ($XDG_CONFIG_HOME) at <tmp>/config. Everything goes when it does.
-#include "common/BuiltEngine.h"
+#include "BuildPaths.h"
 #include "platform/AppPaths.h"
 #include "platform/Prompts.h"
 #include "platform/ScriptedPrompts.h"
@@ -26,7 +26,8 @@ public:
         AppPaths::SetExecutableForTesting(App() + "Quorane");
         Prompts::Install(&prompts);
         // The real audio engine, as the build lays it into the application folder.
-        InstallEngine(QString::fromLocal8Bit(quorane::test::BuiltEngine()));
+        InstallEngine(QString::fromLocal8Bit(quorane::test::BuildPath("QUORANE_APPDIR")) +
+                      "/Plugins/libbass.so");
     }
     // Puts `library` in place as Plugins/libbass.so (replacing any there).
     void InstallEngine(const QString &library) {

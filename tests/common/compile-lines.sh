@@ -2,7 +2,8 @@
 # No compile line names this checkout in a macro: ccache rewrites the paths of
 # sources and include folders for a checkout elsewhere, but not the values of
 # -D, so one such macro on a target's line makes every object of that target
-# a cache miss in a fresh clone (CI). Paths go into BuildPaths.h instead.
+# a cache miss in a fresh clone (CI). Paths go through quorane_build_path()
+# and tests/common/BuildPaths.h instead.
 #   compile-lines.sh COMPILE_COMMANDS_JSON SOURCE_DIR BUILD_DIR
 set -euo pipefail
 commands=$1 source=$2 build=$3
@@ -12,7 +13,7 @@ found=$(grep -oE -- "-D *[A-Za-z_][A-Za-z0-9_]*=[^ ]*" "$commands" |
 if [ -n "$found" ]; then
   echo "compile lines carry this checkout's folders in these macros (times):" >&2
   echo "$found" >&2
-  echo "declare them with quorane_build_path() and include \"BuildPaths.h\"" >&2
+  echo "declare them with quorane_build_path() and look them up with BuildPath()" >&2
   exit 1
 fi
 echo "no compile line names $source or $build in a macro"

@@ -51,7 +51,8 @@ std::string lower(std::string s) {
 } // namespace
 
 TEST(Icecast, EngineGetsTheStationNameAndALiveTitleChange) {
-    ScriptProcess icecast(QUORANE_SOURCE_DIR "/tests/icecast/run-icecast.sh",
+    ScriptProcess icecast(std::string(BuildPath("QUORANE_SOURCE_DIR")) +
+                              "/tests/icecast/run-icecast.sh",
                           {"--seconds", "50", "--control-stdin", "--name", "Quorane Icecast Test",
                            "--title", "Before"},
                           90s);

@@ -18,7 +18,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string Program = QUORANE_APPDIR "/quorane-listserver";
+const std::string Program =
+    std::string(quorane::test::BuildPath("QUORANE_APPDIR")) + "/quorane-listserver";
 
 // The program as a child with its standard error on a pipe.
 struct Child {

@@ -222,7 +222,7 @@ TEST_F(Lifecycle, WithoutTheEngineOneBoxSaysSoAndTheSettingsSurvive) {
 }
 
 TEST_F(Lifecycle, AnEngineOfAnotherVersionEndsTheProgramWithoutWritingAnything) {
-    app.InstallEngine(FAKE_ENGINE_V203);
+    app.InstallEngine(quorane::test::BuildPath("FAKE_ENGINE_V203"));
     TempAppFolder::Write(app.StationFile(), "\xEF\xBB\xBF"
                                             "A\nB");
     TempAppFolder::Write(app.SettingsFile(), "[Main]\nVolume=7\n");

@@ -24,7 +24,8 @@ TEST(SessionEnd, RunsTheFullShutdownAndExitsZeroWithinThreeSeconds) {
     env.remove("SESSION_MANAGER"); // never the real desktop session's
     child.setProcessEnvironment(env);
     // Under timeout, so that it ends even when this test is killed first.
-    child.start("timeout", {"--foreground", "-k", "5", "120", SESSION_END_CHILD, app.App()});
+    child.start("timeout", {"--foreground", "-k", "5", "120",
+                            quorane::test::BuildPath("SESSION_END_CHILD"), app.App()});
     ASSERT_TRUE(child.waitForStarted(30000));
     // Generous: the start-up on a loaded machine; the 3 s of the end itself
     // are measured by the child from the moment it announced the end.

@@ -26,7 +26,8 @@ const QByteArray FrostSheet = "/* palette: window=#102030 text=#fefefe */\n"
 const QByteArray GlacierSheet = "QLabel { color: #00ff00; }";
 
 QString ShippedSkin(const QString &file) {
-    return QStringLiteral(QUORANE_SOURCE_DIR "/data/Skins/") + file;
+    return QString::fromLocal8Bit(quorane::test::BuildPath("QUORANE_SOURCE_DIR")) + "/data/Skins/" +
+           file;
 }
 
 // A skin folder of its own for each test.
