@@ -6,9 +6,10 @@ set -euo pipefail
 BUILD_PKGS=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev
   qt6-base-dev qt6-base-dev-tools libavformat-dev libavcodec-dev
   libswresample-dev libavutil-dev libcurl4-openssl-dev libsdl2-dev
-  ca-certificates openssl libssl-dev)
+  ca-certificates openssl libssl-dev libxcb1-dev)
 TEST_PKGS=(xvfb xauth xdotool imagemagick ffmpeg curl icecast2 trayer tinyproxy
-  dbus dbus-x11 fonts-dejavu-core desktop-file-utils libglib2.0-bin dpkg-dev)
+  dbus dbus-x11 fonts-dejavu-core desktop-file-utils libglib2.0-bin dpkg-dev playerctl dunst
+  x11-utils)
 BENCH_PKGS=(mpv)
 # The checks of the test command: fuzzing, sanitizer runtimes, formatting,
 # and ccache, which serves the test command's four builds from its cache.

@@ -103,10 +103,11 @@ typedef void DOWNLOADPROC(const void *buffer, DWORD length, void *user);
  * failed, or nothing for 5 s) and the engine starts reconnecting to the same
  * URL; data = 0 when sound from the new connection plays.
  *
- * BASS_SYNC_END: called once when the stream has ended for good: the
- * reconnect attempts ran out of time (BASS_CONFIG_NET_RECONNECT_LIMIT), or a
- * stream of known length played to its end. BASS_ChannelStop ends the
- * attempts without it: a stopped stream never reconnects. */
+ * BASS_SYNC_END: called once when the stream has ended for good: data = 0
+ * when a stream of known length played to its end (no failure: nothing more
+ * was to come), data = 1 when the reconnect attempts ran out of time
+ * (BASS_CONFIG_NET_RECONNECT_LIMIT). BASS_ChannelStop ends the attempts
+ * without it: a stopped stream never reconnects. */
 #define BASS_SYNC_META 4
 #define BASS_SYNC_END 2
 #define BASS_SYNC_STALL 6

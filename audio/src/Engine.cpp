@@ -22,10 +22,11 @@ Engine *theEngine = nullptr;
 // Set once the first BASS_Init has set up libcurl (and the TLS library under it).
 bool curlStarted = false;
 
-// The player unloads the library (dlclose) after BASS_Free: the engine and
-// libcurl's global state go with it, or every load would leave them behind
-// where nothing reaches them. An engine that was never freed may still have
-// stream threads using both, so then they stay.
+// The library is linked never to be unmapped (see audio/CMakeLists.txt): a
+// dlclose leaves it, and a later load finds this same engine. So this runs as
+// the process ends, and releases what a freed engine still holds. An engine
+// that was never freed may still have stream threads using both, so then
+// they stay.
 __attribute__((destructor)) void releaseEngine() {
     if (theEngine && !theEngine->initialised()) {
         delete theEngine;

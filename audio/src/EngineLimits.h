@@ -43,7 +43,7 @@ inline constexpr uint32_t kAssumedKbps = 128;
 // Redirects followed per request, and playlists nested inside playlists.
 inline constexpr long kMaxRedirects = 5;
 inline constexpr int kMaxPlaylistDepth = 5;
-// A playlist body larger than this is not a playlist we read.
+// A playlist of stations larger than this is read as far as this.
 inline constexpr size_t kMaxPlaylistBytes = 64 * 1024;
 // Bytes looked at to recognise a playlist served with a vague Content-Type.
 inline constexpr size_t kPlaylistSniffBytes = 16;
@@ -62,6 +62,11 @@ inline constexpr uint16_t kOutputFrames = 2048;
 // at its abort flag again (it is also woken at once by a condition variable).
 inline constexpr int kIdlePollMs = 100;
 
+// HLS: a media playlist larger than this is not one we play. Broadcasters
+// with hours of rewind or long tokenised segment addresses pass 64 KiB
+// easily (2,000 segments make about 80 KB); this leaves room for tens of
+// thousands.
+inline constexpr size_t kMaxHlsPlaylistBytes = 4 * 1024 * 1024;
 // HLS: a segment or init section larger than this is not one we play.
 inline constexpr size_t kMaxHlsSegmentBytes = 8 * 1024 * 1024;
 // A live HLS stream starts this many segments before its live edge.

@@ -1,7 +1,6 @@
-// Reads HLS playlists (RFC 8216): a master playlist's variants, and a media
-// playlist's segments with what the tags before each one say about it
-// (duration, title, init section, encryption). Outside input: never crashes,
-// never reads out of bounds, ignores what it does not know.
+// An HLS playlist (RFC 8216) as read by HlsPlaylistReader: a master
+// playlist's variants, or a media playlist's segments with what the tags
+// before each one say about it (duration, title, init section, encryption).
 #pragma once
 
 #include <cstdint>
@@ -18,18 +17,26 @@ public:
         long bandwidth = 0;     // BANDWIDTH, bits per second (0 when missing)
         bool audioOnly = false; // CODECS names audio codecs only
     };
+    // The init section (#EXT-X-MAP) of fragmented MP4 segments.
+    struct Map {
+        std::string uri;     // "" when none is in force
+        int64_t offset = 0;  // its BYTERANGE within the resource...
+        int64_t length = -1; // ...or -1: the whole resource
+        bool operator==(const Map &) const = default;
+    };
     struct Segment {
         std::string uri;
-        int64_t sequence = 0;
+        int64_t sequence = 0; // 0 ... HlsPlaylistReader::kMaxSequence + segments before it
         double duration = 0;
         std::string title;      // the #EXTINF title as "ARTIST - TITLE", "" when none
-        std::string mapUri;     // #EXT-X-MAP URI in force ("" when none)
+        Map map;                // the init section in force
         bool encrypted = false; // an #EXT-X-KEY other than METHOD=NONE is in force
     };
 
     // True for a body that is an HLS playlist rather than a plain M3U list of
     // stations: "#EXTM3U" first, and a tag only HLS has.
     static bool isHls(std::string_view body);
+    // The whole body at once, as HlsPlaylistReader reads it.
     static HlsPlaylist parse(std::string_view body);
 
     // The variant a radio listener wants: among the audio-only ones when there
@@ -43,6 +50,7 @@ public:
     std::vector<Segment> segments;
     double targetDuration = 0; // seconds; 0 when missing
     bool endList = false;      // #EXT-X-ENDLIST: no segment will be added
+    bool hls = false;          // the text was an HLS playlist (see isHls)
 };
 
 } // namespace quorane::engine

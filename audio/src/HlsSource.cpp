@@ -1,6 +1,8 @@
 #include "HlsSource.h"
 
 #include "EngineLimits.h"
+#include "EngineLog.h"
+#include "HlsPlaylistReader.h"
 #include "Id3Tag.h"
 #include "PlaylistParser.h"
 #include "TsAudioReader.h"
@@ -97,29 +99,31 @@ bool HlsSource::sleepMs(long ms) {
 
 void HlsSource::run() {
     lastGrowth_ = Clock::now();
-    std::string url = options_.url, body = options_.playlist;
+    std::string url = options_.url;
+    HlsPlaylist list;
     playlistAnswer_ = options_.answer;
-    if (body.empty()) {
-        // A reconnect: the station's playlist afresh. It goes on after the
-        // last segment heard, so a playlist that has not moved yet gives
-        // nothing until it does, and nothing plays twice.
+    if (options_.playlist.empty()) {
+        // A reconnect, or a playlist too long to have come whole with the
+        // station's first answer: the station's playlist afresh. A reconnect
+        // goes on after the last segment heard, so a playlist that has not
+        // moved yet gives nothing until it does, and nothing plays twice.
         next_ = options_.resumeAt;
-        HttpFetch::Result r =
-            fetch_.get(url, kMaxPlaylistBytes, static_cast<long>(options_.net.timeoutMs));
-        if (r.error != BASS_OK) {
-            settle(r.error);
+        HttpFetch::Result r;
+        if (!fetchPlaylist(url, list, r)) {
+            settle(r.error != BASS_OK ? r.error : BASS_ERROR_FORMAT);
             ring_.setEnded();
             return;
         }
-        body = std::move(r.body);
         if (!r.effectiveUrl.empty())
             url = r.effectiveUrl;
         playlistAnswer_.lines = std::move(r.lines);
         playlistAnswer_.status = r.status;
         playlistAnswer_.contentType = r.contentType;
         playlistAnswer_.effectiveUrl = url;
+    } else {
+        list = HlsPlaylist::parse(options_.playlist);
     }
-    if (!HlsPlaylist::isHls(body) || !loadMedia(url, body)) {
+    if (!list.hls || !loadMedia(url, std::move(list))) {
         settle(BASS_ERROR_FORMAT);
         ring_.setEnded();
         return;
@@ -150,21 +154,39 @@ void HlsSource::run() {
     ring_.setEnded();
 }
 
-bool HlsSource::loadMedia(const std::string &url, const std::string &body) {
-    HlsPlaylist list = HlsPlaylist::parse(body);
+bool HlsSource::fetchPlaylist(const std::string &url, HlsPlaylist &list, HttpFetch::Result &r) {
+    HlsPlaylistReader reader;
+    HttpFetch::Request request;
+    request.url = url;
+    request.maxBytes = kMaxHlsPlaylistBytes;
+    request.timeoutMs = static_cast<long>(options_.net.timeoutMs);
+    request.sink = [&reader](std::string_view bytes) { reader.feed(bytes); };
+    r = fetch_.get(request);
+    if (r.error != BASS_OK) {
+        if (!aborted_)
+            QLOG_INFO("HLS playlist %s not read: %s", url.c_str(), r.why.c_str());
+        return false;
+    }
+    list = reader.finish();
+    if (!list.hls) {
+        QLOG_INFO("HLS playlist %s not read: the answer is no HLS playlist", url.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool HlsSource::loadMedia(const std::string &url, HlsPlaylist list) {
     std::string mediaUrl = url;
     bandwidth_ = 0;
     if (list.isMaster()) {
         const HlsPlaylist::Variant *v = list.pickVariant();
         mediaUrl = PlaylistParser::resolve(url, v->uri);
         bandwidth_ = v->bandwidth;
-        HttpFetch::Result r =
-            fetch_.get(mediaUrl, kMaxPlaylistBytes, static_cast<long>(options_.net.timeoutMs));
-        if (r.error != BASS_OK || !HlsPlaylist::isHls(r.body))
+        HttpFetch::Result r;
+        if (!fetchPlaylist(mediaUrl, list, r))
             return false;
         if (!r.effectiveUrl.empty())
             mediaUrl = r.effectiveUrl;
-        list = HlsPlaylist::parse(r.body);
         if (list.isMaster())
             return false; // a master pointing at masters: not a stream we know
     }
@@ -186,9 +208,9 @@ bool HlsSource::loadMedia(const std::string &url, const std::string &body) {
 }
 
 bool HlsSource::reload() {
-    HttpFetch::Result r =
-        fetch_.get(mediaUrl_, kMaxPlaylistBytes, static_cast<long>(options_.net.timeoutMs));
-    return r.error == BASS_OK && HlsPlaylist::isHls(r.body) && loadMedia(mediaUrl_, r.body);
+    HlsPlaylist list;
+    HttpFetch::Result r;
+    return fetchPlaylist(mediaUrl_, list, r) && loadMedia(mediaUrl_, std::move(list));
 }
 
 bool HlsSource::playNewSegments() {
@@ -212,19 +234,39 @@ bool HlsSource::playNewSegments() {
 bool HlsSource::feed(const HlsPlaylist::Segment &segment) {
     const long timeout = std::max(static_cast<long>(options_.net.timeoutMs),
                                   static_cast<long>(media_.targetDuration * 3000));
-    const bool fmp4 = !segment.mapUri.empty();
+    const bool fmp4 = !segment.map.uri.empty();
+    // The init section goes into the stream before the first segment that
+    // needs it, and again whenever the playlist names another one (another
+    // address or byte range: after a discontinuity the encoder may have
+    // started anew).
+    const bool newInit = fmp4 && !(segment.map == map_);
     std::string init;
-    if (fmp4 && mapUri_.empty()) {
-        HttpFetch::Result r = fetch_.get(PlaylistParser::resolve(mediaUrl_, segment.mapUri),
-                                         kMaxHlsSegmentBytes, timeout);
-        if (r.error != BASS_OK)
+    if (newInit) {
+        HttpFetch::Request request;
+        request.url = PlaylistParser::resolve(mediaUrl_, segment.map.uri);
+        request.maxBytes = kMaxHlsSegmentBytes;
+        request.timeoutMs = timeout;
+        request.offset = segment.map.offset;
+        request.length = segment.map.length;
+        HttpFetch::Result r = fetch_.get(request);
+        if (r.error != BASS_OK) {
+            if (!aborted_)
+                QLOG_INFO("HLS init section %s not read: %s", request.url.c_str(), r.why.c_str());
             return !aborted_; // try again with the next segment
+        }
         init = std::move(r.body);
     }
-    HttpFetch::Result r =
-        fetch_.get(PlaylistParser::resolve(mediaUrl_, segment.uri), kMaxHlsSegmentBytes, timeout);
-    if (r.error != BASS_OK)
-        return !aborted_; // a missing segment is skipped: a short gap, not the end
+    HttpFetch::Request request;
+    request.url = PlaylistParser::resolve(mediaUrl_, segment.uri);
+    request.maxBytes = kMaxHlsSegmentBytes;
+    request.timeoutMs = timeout;
+    HttpFetch::Result r = fetch_.get(request);
+    if (r.error != BASS_OK) {
+        // A missing segment is skipped: a short gap, not the end.
+        if (!aborted_)
+            QLOG_INFO("HLS segment %s skipped: %s", request.url.c_str(), r.why.c_str());
+        return !aborted_;
+    }
     std::string bytes = std::move(r.body);
 
     // Packed audio starts with ID3 tags: the song, and a time stamp the
@@ -267,10 +309,10 @@ bool HlsSource::feed(const HlsPlaylist::Segment &segment) {
 
     if (!begun_ && !begin(bytes, fmp4, segment.duration))
         return false;
-    if (!init.empty()) {
+    if (newInit) {
         if (!write(init))
             return false;
-        mapUri_ = segment.mapUri;
+        map_ = segment.map;
     }
     if (!block.empty())
         announceAt(block, ring_.downloaded());

@@ -6,7 +6,8 @@
 // init section). Titles (ID3 in packed audio or timed ID3 in MPEG-TS, else
 // #EXTINF) are reported at the place in the byte stream where they begin. A playlist that
 // stops growing ends the download like a dropped connection, so the stream
-// reconnects as it does for any station.
+// reconnects as it does for any station. Playlists are read as they arrive,
+// up to kMaxHlsPlaylistBytes; what keeps one from being read is logged.
 #pragma once
 
 #include "ByteRing.h"
@@ -31,7 +32,7 @@ class HlsSource : public StreamSource {
 public:
     struct Options {
         std::string url;      // the playlist's URL (the station's, or after redirects)
-        std::string playlist; // its body if already downloaded, else "" (fetched first)
+        std::string playlist; // its whole body if already downloaded, else "" (fetched first)
         HttpAnswer
             answer; // the playlist's answer, if downloaded (its header lines are the stream's)
         // A reconnect: the sequence number the dropped connection wanted
@@ -67,7 +68,10 @@ public:
 
 private:
     void run();
-    bool loadMedia(const std::string &url, const std::string &body);
+    // Fetches the playlist at url, reading it as it arrives; false, with the
+    // reason logged, when there is no HLS playlist to be had there.
+    bool fetchPlaylist(const std::string &url, HlsPlaylist &list, HttpFetch::Result &r);
+    bool loadMedia(const std::string &url, HlsPlaylist list);
     bool reload();
     bool playNewSegments();
     bool feed(const HlsPlaylist::Segment &segment);
@@ -93,7 +97,7 @@ private:
     HlsPlaylist media_;
     int64_t next_ = -1;                   // sequence number of the next segment to play
     std::atomic<int64_t> nextShared_{-1}; // next_ for other threads
-    std::string mapUri_;                  // init section already written ("" none)
+    HlsPlaylist::Map map_;                // init section last written (its uri "" for none)
     std::string lastTitle_;               // last title block reported
     bool timedId3_ = false;               // TS segments carry ID3 titles: #EXTINF ignored
     bool bareTs_ = false;                 // TS segments are passed on as their bare audio

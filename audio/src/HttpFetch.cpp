@@ -22,9 +22,21 @@ void HttpFetch::wake() {
 size_t HttpFetch::onBody(char *data, size_t size, size_t count, void *self) {
     auto *f = static_cast<HttpFetch *>(self);
     size_t len = size * count;
-    if (f->aborted_ || f->current_->body.size() + len > f->maxBytes_)
+    if (f->aborted_)
         return 0;
-    f->current_->body.append(data, len);
+    long status = 0;
+    curl_easy_getinfo(f->easy_, CURLINFO_RESPONSE_CODE, &status);
+    if (status < 200 || status >= 300)
+        return len; // an error page: not what was asked for, so neither kept nor passed on
+    if (f->received_ + len > f->request_->maxBytes) {
+        f->tooLarge_ = true;
+        return 0;
+    }
+    f->received_ += len;
+    if (f->request_->sink)
+        f->request_->sink(std::string_view(data, len));
+    else
+        f->current_->body.append(data, len);
     return len;
 }
 
@@ -41,23 +53,33 @@ size_t HttpFetch::onHeader(char *data, size_t size, size_t count, void *self) {
     return f->aborted_ ? 0 : len;
 }
 
-HttpFetch::Result HttpFetch::get(const std::string &url, size_t maxBytes, long timeoutMs) {
+HttpFetch::Result HttpFetch::get(const Request &request) {
     Result r;
     if (!easy_ || !multi_) {
         r.error = BASS_ERROR_MEM;
+        r.why = "out of memory";
         return r;
     }
+    request_ = &request;
     current_ = &r;
-    maxBytes_ = maxBytes;
+    received_ = 0;
+    tooLarge_ = false;
+    const bool ranged = request.offset > 0 || request.length >= 0;
     CURL *easy = easy_;
     curl_easy_reset(easy);
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
     net_.apply(easy);
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, timeoutMs);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, request.timeoutMs);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &HttpFetch::onBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &HttpFetch::onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    std::string range;
+    if (ranged) {
+        range = std::to_string(request.offset) + "-" +
+                (request.length >= 0 ? std::to_string(request.offset + request.length - 1) : "");
+        curl_easy_setopt(easy, CURLOPT_RANGE, range.c_str());
+    }
     curl_multi_add_handle(multi_, easy);
     int running = 1;
     while (running && !aborted_) {
@@ -80,16 +102,32 @@ HttpFetch::Result HttpFetch::get(const std::string &url, size_t maxBytes, long t
         r.effectiveUrl = effective;
     curl_multi_remove_handle(multi_, easy);
     current_ = nullptr;
-    if (aborted_)
+    request_ = nullptr;
+    r.error = BASS_OK;
+    if (aborted_ || running) {
         r.error = BASS_ERROR_UNKNOWN;
-    else if (running)
-        r.error = BASS_ERROR_UNKNOWN;
-    else if (result != CURLE_OK)
+        r.why = "aborted";
+    } else if (tooLarge_) {
+        r.error = BASS_ERROR_FORMAT;
+        r.why = "larger than " + std::to_string(request.maxBytes) + " bytes";
+    } else if (result != CURLE_OK) {
         r.error = errorForCurl(result);
-    else if (r.status < 200 || r.status >= 300)
+        r.why = curl_easy_strerror(static_cast<CURLcode>(result));
+    } else if (r.status < 200 || r.status >= 300) {
         r.error = BASS_ERROR_FILEOPEN;
-    else
-        r.error = BASS_OK;
+        r.why = "HTTP status " + std::to_string(r.status);
+    } else if (ranged && r.status != 206) {
+        // The whole resource came: the range is cut out of it here.
+        const auto offset = static_cast<size_t>(request.offset);
+        if (r.body.size() < offset ||
+            (request.length >= 0 && r.body.size() - offset < static_cast<size_t>(request.length))) {
+            r.error = BASS_ERROR_FILEOPEN;
+            r.why = "shorter than its byte range " + range;
+        } else {
+            r.body = r.body.substr(offset, request.length >= 0 ? static_cast<size_t>(request.length)
+                                                               : std::string::npos);
+        }
+    }
     if (r.error != BASS_OK)
         r.body.clear();
     return r;

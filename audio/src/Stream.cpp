@@ -133,14 +133,18 @@ std::shared_ptr<Stream> Stream::openAt(const OpenRequest &request, const std::st
         std::string body(kMaxPlaylistBytes, '\0');
         n = conn->ring().peek(reinterpret_cast<uint8_t *>(body.data()), body.size(), 0);
         body.resize(static_cast<size_t>(std::max(n, 0L)));
+        const bool whole = conn->ring().ended() && conn->ring().downloaded() == body.size();
         std::string base = answer.effectiveUrl.empty() ? url : answer.effectiveUrl;
         HttpAnswer playlistAnswer = answer;
         conn->stop();
-        // An HLS playlist is the stream itself, not a list of stations.
+        // An HLS playlist is the stream itself, not a list of stations. One
+        // longer than what was read here is fetched anew by the stream's
+        // source, which reads it as it arrives.
         if (HlsPlaylist::isHls(body)) {
-            QLOG_INFO("HLS playlist at %s", url.c_str());
+            QLOG_INFO("HLS playlist at %s%s", url.c_str(), whole ? "" : " (read again whole)");
             stream->hls_ = true;
-            conn = stream->makeConnection(base, {std::move(body), std::move(playlistAnswer)});
+            conn = stream->makeConnection(
+                base, {whole ? std::move(body) : std::string(), std::move(playlistAnswer)});
             conn->startDownload();
             // The variant's playlist and the first segment are requests of their own.
             auto deadline = std::min(
@@ -436,7 +440,8 @@ void Stream::checkAttempt(Clock::time_point now) {
     }
     if (error != BASS_OK) {
         failAttempt(now, attempt_->source().answer().status >= 300 ? "refused by the server"
-                                                                   : "could not connect");
+                         : error == BASS_ERROR_FORMAT ? "the answer is no stream it can play"
+                                                      : "could not connect");
         return;
     }
     if (!attemptAnswered_) {
@@ -530,6 +535,7 @@ void Stream::giveUp() {
     // What the lost connection still holds plays out, unless it stalled.
     if (!current_->ring().ended())
         current_->stop();
+    lostForGood_ = true;
     state_ = State::Finishing;
 }
 
@@ -539,11 +545,11 @@ void Stream::checkFinished() {
         return;
     if (voice_.pcm.availableFrames() > 0)
         return;
-    QLOG_INFO("stream %s ended", url_.c_str());
+    QLOG_INFO("stream %s ended%s", url_.c_str(), lostForGood_ ? ": its connection is lost" : "");
     ended_ = true;
     reconnecting_ = false;
     state_ = State::Ended;
-    callSyncs(BASS_SYNC_END, 0);
+    callSyncs(BASS_SYNC_END, lostForGood_ ? 1 : 0);
 }
 
 } // namespace quorane::engine

@@ -144,6 +144,7 @@ private:
     uint64_t resumeFrame_ = 0; // output frame where the current connection's sound starts
     uint32_t outage_ = 0;      // numbers the outages, to drop a stale "sound is back"
     bool stallAnnounced_ = false;
+    bool lostForGood_ = false; // the end comes from reconnects that ran out, not the stream's end
 
     // Read by API calls, written by the control thread.
     std::atomic<bool> reconnecting_{false};

@@ -239,6 +239,31 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
         Store(file);
 }
 
+void IniFile::DeleteKey(const QString &section, const QString &key) {
+    Lines loaded;
+    if (!batch_)
+        loaded = Load(fileName_);
+    Lines &file = batch_ ? *batch_ : loaded;
+    bool inSection = false;
+    bool removed = false;
+    for (qsizetype i = 0; i < file.lines.size();) {
+        const QString sec = SectionOf(file.lines.at(i));
+        if (!sec.isNull()) {
+            inSection = Same(sec, section);
+        } else if (inSection) {
+            const QString k = KeyOf(file.lines.at(i));
+            if (!k.isNull() && Same(k, key)) {
+                file.lines.removeAt(i);
+                removed = true;
+                continue;
+            }
+        }
+        ++i;
+    }
+    if (removed && !batch_)
+        Store(file);
+}
+
 void IniFile::WriteInteger(const QString &section, const QString &key, int value) {
     WriteString(section, key, QString::number(value));
 }

@@ -25,6 +25,8 @@ public:
     // cannot be written; the old file is then left as it was.
     void WriteString(const QString &section, const QString &key, const QString &value);
     void WriteInteger(const QString &section, const QString &key, int value);
+    // Removes the key from its section; a file without it is not written.
+    void DeleteKey(const QString &section, const QString &key);
 
     // True when the file exists but could not be read; `reason` says why.
     bool Unreadable(QString *reason = nullptr) const;

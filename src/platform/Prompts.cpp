@@ -21,6 +21,9 @@ Prompts &Prompts::Current() {
 void Prompts::Install(Prompts *p) {
     g_installed = p;
 }
+Prompts *Prompts::Installed() {
+    return g_installed;
+}
 void Prompts::SetDefault(Prompts *p) {
     g_default = p;
 }

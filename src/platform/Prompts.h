@@ -29,6 +29,8 @@ public:
     static Prompts &Current();
     // Installs `p` (not owned); nullptr restores the default.
     static void Install(Prompts *p);
+    // What Install put in place, or nullptr.
+    static Prompts *Installed();
     // Installed by the program at start; the default until then.
     static void SetDefault(Prompts *p);
 };

@@ -21,6 +21,10 @@ public:
     virtual QString NowPlaying() const = 0;
     // The stream title as the window caption and the application title.
     virtual void SetTitles(const QString &title) = 0;
+    // The stream sent a title of its own (never the station-name or URL
+    // fallback), told once the window shows it: for the song history and
+    // the desktop's notifications.
+    virtual void StreamTitleHeard(const QString &title) { (void)title; }
     // True while a stream is being opened: the window holds back the input
     // that must wait for the open to end (list edits, dialogs).
     virtual void SetConnecting(bool connecting) = 0;

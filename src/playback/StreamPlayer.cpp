@@ -17,7 +17,7 @@ StreamPlayer::~StreamPlayer() {
     state_.Channel = 0;
 }
 
-void StreamPlayer::PlayUrl(const QByteArray &url, std::function<void()> finished) {
+void StreamPlayer::PlayUrl(const QByteArray &url, std::function<void(bool opened)> finished) {
     AbandonPending();
     JoinWorkers(false);
     if (!EngineLoaded()) {
@@ -25,7 +25,7 @@ void StreamPlayer::PlayUrl(const QByteArray &url, std::function<void()> finished
         view_.SetStatusPanel(PlayerView::OutcomePanel,
                              CodePage::FromAnsi("Can't open " + state_.CurrentUrl));
         if (finished)
-            finished();
+            finished(false);
         return;
     }
     // The stream that plays goes at once, with its notifications: from here
@@ -89,7 +89,7 @@ void StreamPlayer::Opened(const std::shared_ptr<OpenJob> &job, DWORD handle) {
         return;
     }
     pending_.reset();
-    std::function<void()> finished = std::move(finished_);
+    std::function<void(bool opened)> finished = std::move(finished_);
     finished_ = nullptr;
     view_.SetConnecting(false);
 
@@ -109,7 +109,7 @@ void StreamPlayer::Opened(const std::shared_ptr<OpenJob> &job, DWORD handle) {
                              CodePage::FromAnsi("Playing " + state_.CurrentUrl));
     }
     if (finished)
-        finished();
+        finished(handle != 0);
 }
 
 void StreamPlayer::ReadIcy() {
@@ -155,10 +155,10 @@ void StreamPlayer::StallSyncProc(DWORD, DWORD channel, DWORD data, void *user) {
         self, [self, channel, data] { self->Stalled(channel, data != 0); }, Qt::QueuedConnection);
 }
 
-void StreamPlayer::EndSyncProc(DWORD, DWORD channel, DWORD, void *user) {
+void StreamPlayer::EndSyncProc(DWORD, DWORD channel, DWORD data, void *user) {
     auto *self = static_cast<StreamPlayer *>(user);
     QMetaObject::invokeMethod(
-        self, [self, channel] { self->Ended(channel); }, Qt::QueuedConnection);
+        self, [self, channel, data] { self->Ended(channel, data != 0); }, Qt::QueuedConnection);
 }
 
 void StreamPlayer::Stalled(DWORD channel, bool stalled) {
@@ -174,12 +174,15 @@ void StreamPlayer::Stalled(DWORD channel, bool stalled) {
     }
 }
 
-void StreamPlayer::Ended(DWORD channel) {
+void StreamPlayer::Ended(DWORD channel, bool lost) {
     if (channel == 0 || channel != state_.Channel)
         return;
     beforeReconnect_ = QString();
-    view_.SetStatusPanel(PlayerView::OutcomePanel,
-                         CodePage::FromAnsi("Can't open " + state_.CurrentUrl));
+    // A file that played to its end has simply finished: it stops as Stop
+    // leaves it, with every text as it was.
+    if (lost)
+        view_.SetStatusPanel(PlayerView::OutcomePanel,
+                             CodePage::FromAnsi("Can't open " + state_.CurrentUrl));
 }
 
 void StreamPlayer::StopStream() {
@@ -196,9 +199,9 @@ void StreamPlayer::StopStream() {
         state_.Bass.BASS_ChannelStop(state_.Channel);
 }
 
-void StreamPlayer::SetOutputVolume(int position) {
+void StreamPlayer::SetOutputVolume(int position, double factor) {
     if (EngineLoaded())
-        state_.Bass.BASS_SetVolume(float(position) / 100.0f);
+        state_.Bass.BASS_SetVolume(float(position * factor / 100.0));
 }
 
 void StreamPlayer::Shutdown() {

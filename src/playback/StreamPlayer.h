@@ -39,15 +39,17 @@ public:
     // Releases the current stream and starts opening `url` (callers set
     // CurrentUrl to it first; the status texts are built from CurrentUrl).
     // When the open ends and no newer command came, the stream plays (or
-    // "Can't open " shows) and then `finished` runs, on the UI thread.
-    void PlayUrl(const QByteArray &url, std::function<void()> finished = {});
+    // "Can't open " shows) and then `finished` runs, on the UI thread, told
+    // whether the stream opened.
+    void PlayUrl(const QByteArray &url, std::function<void(bool opened)> finished = {});
     // True from PlayUrl until its open ends or is abandoned.
     bool Connecting() const { return pending_ != nullptr; }
     // Abandons a pending open and stops the current stream; it stays
     // allocated.
     void StopStream();
-    // The output volume from the slider's position 0 ... 100.
-    void SetOutputVolume(int position);
+    // The output volume from the slider's position 0 ... 100, times
+    // `factor` (0 ... 1) while the sleep timer fades it.
+    void SetOutputVolume(int position, double factor = 1.0);
     // Before the engine is unloaded: abandons a pending open and waits until
     // no worker is inside the engine any more (the engine bounds each open).
     void Shutdown();
@@ -58,7 +60,8 @@ public:
     // data 1: the connection was lost and the engine reconnects; data 0:
     // sound plays again.
     static void StallSyncProc(DWORD sync, DWORD channel, DWORD data, void *user);
-    // The reconnect attempts ran out: the stream has ended for good.
+    // The stream has ended for good: data 1, its reconnect attempts ran out;
+    // data 0, a stream of known length played to its end.
     static void EndSyncProc(DWORD sync, DWORD channel, DWORD data, void *user);
 
 private:
@@ -86,8 +89,9 @@ private:
     void MetaArrived(DWORD channel, const QByteArray &block);
     // UI thread: the stream on `channel` stalled (true) or plays again.
     void Stalled(DWORD channel, bool stalled);
-    // UI thread: the stream on `channel` has ended for good.
-    void Ended(DWORD channel);
+    // UI thread: the stream on `channel` has ended for good; `lost`: because
+    // its connection was lost, not because it played to its end.
+    void Ended(DWORD channel, bool lost);
     void AbandonPending();
     // Joins the workers that have left; with `all`, waits for every one.
     void JoinWorkers(bool all);
@@ -98,7 +102,7 @@ private:
     // The open in progress, or null. UI thread.
     std::shared_ptr<OpenJob> pending_;
     // What runs when the pending open ends. UI thread.
-    std::function<void()> finished_;
+    std::function<void(bool opened)> finished_;
     // What status panel 0 showed when the stream lost its connection, shown
     // again when sound is back; null while not reconnecting. UI thread.
     QString beforeReconnect_;

@@ -41,7 +41,8 @@ void UpdateStreamTitle(const QByteArray &block, PlaybackState &state, PlayerView
     if (raw.isNull())
         return;
     QString title = DecodeStreamTitle(raw);
-    if (title.isEmpty())
+    const bool own = !title.isEmpty();
+    if (!own)
         title = CodePage::FromAnsi(state.IcyName.isEmpty() ? state.CurrentUrl : state.IcyName);
     view.SetNowPlaying(title);
     view.SetTitles(view.NowPlaying());
@@ -49,6 +50,8 @@ void UpdateStreamTitle(const QByteArray &block, PlaybackState &state, PlayerView
     const qsizetype nul = block.indexOf('\0');
     state.MetaBytes += nul < 0 ? block.size() : nul;
     view.SetStatusPanel(PlayerView::MetadataPanel, MetadataReceivedText(state.MetaBytes));
+    if (own)
+        view.StreamTitleHeard(title);
 }
 
 QString MetadataReceivedText(qint64 bytes) {

@@ -21,8 +21,9 @@ QByteArray RawStreamTitle(const QByteArray &block);
 // through the code page as everything the window shows from a stream is.
 QString DecodeStreamTitle(const QByteArray &raw);
 // Handles one block: shows its title (or the station name, then the URL,
-// when the title is empty) and adds the block's length to MetaBytes. A block
-// without "StreamTitle=" changes nothing.
+// when the title is empty) and adds the block's length to MetaBytes; a
+// title of the stream's own then goes to the view's StreamTitleHeard. A
+// block without "StreamTitle=" changes nothing.
 void UpdateStreamTitle(const QByteArray &block, PlaybackState &state, PlayerView &view);
 // "Metadata received: 0.000 Mb" for a byte count, in the user's locale.
 QString MetadataReceivedText(qint64 bytes);

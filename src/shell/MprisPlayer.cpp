@@ -21,6 +21,26 @@ void MprisPlayer::SetVolume(double volume) {
     service_->SetVolume(volume);
 }
 
+bool MprisPlayer::CanPlay() const {
+    return service_->CanPlay();
+}
+
+bool MprisPlayer::CanPause() const {
+    return service_->CanPause();
+}
+
+bool MprisPlayer::CanGoNext() const {
+    return service_->CanGoNext();
+}
+
+void MprisPlayer::Next() {
+    service_->Next();
+}
+
+void MprisPlayer::Previous() {
+    service_->Previous();
+}
+
 void MprisPlayer::Play() {
     service_->Play();
 }

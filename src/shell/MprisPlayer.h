@@ -1,7 +1,8 @@
 #pragma once
 // MprisPlayer: the org.mpris.MediaPlayer2.Player interface of MprisService.
-// A radio stream has no position, next or previous; Pause stops as Stop
-// does, and Play from a stop plays the last station anew. UI thread.
+// A radio stream has no position; Next and Previous step through the
+// favourite slots, Pause stops as Stop does, and Play from a stop plays the
+// last station anew. UI thread.
 #include <QDBusAbstractAdaptor>
 #include <QDBusObjectPath>
 #include <QVariantMap>
@@ -18,10 +19,10 @@ class MprisPlayer : public QDBusAbstractAdaptor {
     Q_PROPERTY(qlonglong Position READ Position)
     Q_PROPERTY(double MinimumRate READ Rate)
     Q_PROPERTY(double MaximumRate READ Rate)
-    Q_PROPERTY(bool CanGoNext READ No)
-    Q_PROPERTY(bool CanGoPrevious READ No)
-    Q_PROPERTY(bool CanPlay READ Yes)
-    Q_PROPERTY(bool CanPause READ Yes)
+    Q_PROPERTY(bool CanGoNext READ CanGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ CanGoNext)
+    Q_PROPERTY(bool CanPlay READ CanPlay)
+    Q_PROPERTY(bool CanPause READ CanPause)
     Q_PROPERTY(bool CanSeek READ No)
     Q_PROPERTY(bool CanControl READ Yes)
 public:
@@ -34,6 +35,9 @@ public:
     double Volume() const;
     void SetVolume(double volume);
     qlonglong Position() const { return 0; }
+    bool CanPlay() const;
+    bool CanPause() const;
+    bool CanGoNext() const;
     bool Yes() const { return true; }
     bool No() const { return false; }
 
@@ -42,8 +46,8 @@ public Q_SLOTS:
     void Pause();
     void PlayPause();
     void Stop();
-    void Next() {}
-    void Previous() {}
+    void Next();
+    void Previous();
     void Seek(qlonglong) {}
     void SetPosition(const QDBusObjectPath &, qlonglong) {}
     void OpenUri(const QString &) {}

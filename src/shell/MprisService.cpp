@@ -25,6 +25,9 @@ MprisService::MprisService(MprisState state, QObject *parent)
     status_ = ReadStatus();
     metadata_ = ReadMetadata();
     volume_ = state_.volume() / 100.0;
+    canPlay_ = !state_.url().isEmpty();
+    canPause_ = status_ == QStringLiteral("Playing");
+    canGoNext_ = state_.canGoNext();
     // A headless machine has no session bus: the player runs without one.
     if (!bus_.isConnected())
         return;
@@ -117,6 +120,18 @@ void MprisService::Refresh() {
         volume_ = volume;
         changed.insert(QStringLiteral("Volume"), volume_);
     }
+    const auto follow = [&](bool now, bool &known, const char *name) {
+        if (now == known)
+            return;
+        known = now;
+        changed.insert(QString::fromLatin1(name), now);
+    };
+    follow(!state_.url().isEmpty(), canPlay_, "CanPlay");
+    follow(status_ == QStringLiteral("Playing"), canPause_, "CanPause");
+    const bool canGoNext = state_.canGoNext();
+    if (canGoNext != canGoNext_)
+        changed.insert(QStringLiteral("CanGoPrevious"), canGoNext);
+    follow(canGoNext, canGoNext_, "CanGoNext");
     if (!changed.isEmpty())
         Announce(PlayerInterface, changed);
 }
@@ -168,6 +183,20 @@ void MprisService::PlayPause() {
 
 void MprisService::Stop() {
     Later([this] { state_.stop(); });
+}
+
+void MprisService::Next() {
+    Later([this] {
+        if (state_.canGoNext())
+            state_.next();
+    });
+}
+
+void MprisService::Previous() {
+    Later([this] {
+        if (state_.canGoNext())
+            state_.previous();
+    });
 }
 
 void MprisService::Raise() {

@@ -23,7 +23,10 @@ struct MprisState {
     std::function<QString()> url;       // CurrentUrl
     std::function<int()> volume;        // the slider, 0 ... 100
     std::function<void(int)> setVolume; // moves the slider
+    std::function<bool()> canGoNext;    // a favourite slot is filled
     std::function<void()> play;         // plays CurrentUrl anew through PlayUrl
+    std::function<void()> next;         // the next filled favourite slot
+    std::function<void()> previous;     // the previous filled favourite slot
     std::function<void()> stop;         // as the Stop command
     std::function<void()> raise;        // as "Show radio"
     std::function<void()> quit;         // the full shutdown, as File > Exit
@@ -51,10 +54,18 @@ public:
     QVariantMap Metadata() const { return metadata_; }
     double Volume() const { return volume_; }
     void SetVolume(double volume);
+    // Play has something to play: a station played before in this run.
+    bool CanPlay() const { return canPlay_; }
+    // Pause stops, so it can while something plays.
+    bool CanPause() const { return canPause_; }
+    // Next and Previous step through the favourite slots: while one is filled.
+    bool CanGoNext() const { return canGoNext_; }
     void Play();
     void Pause();
     void PlayPause();
     void Stop();
+    void Next();
+    void Previous();
     void Raise();
     void Quit();
 
@@ -72,6 +83,9 @@ private:
     QString status_;
     QVariantMap metadata_;
     double volume_ = 0;
+    bool canPlay_ = false;
+    bool canPause_ = false;
+    bool canGoNext_ = false;
     // A new track id for every new title or station.
     QString trackKey_;
     int trackNumber_ = 0;

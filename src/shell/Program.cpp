@@ -1,12 +1,16 @@
 #include "shell/Program.h"
 
+#include "history/ui/TFormHistory.h"
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
+#include "platform/AppPaths.h"
+#include "shell/SingleInstance.h"
 #include "shell/TForm1.h"
 #include "shell/TerminationWatcher.h"
 #include "window/Dispatch.h"
 
 #include <QApplication>
+#include <QFile>
 #include <cstdio>
 
 Program::Program() {
@@ -19,11 +23,14 @@ Program::Program() {
     Form1->Form3 = Form3;
     Form3->Stations = &Form1->Stations;
     Form3->Model = Form1->Model;
+    FormHistory = new TFormHistory(*Form1->History);
+    Form1->FormHistory = FormHistory;
 }
 
 Program::~Program() {
     // A normal run has destroyed its windows in Shutdown(); an aborted one
     // writes nothing and simply lets them go.
+    delete FormHistory;
     delete Form3;
     delete Form2;
     delete Form1;
@@ -34,14 +41,27 @@ bool Program::Aborted() const {
 }
 
 int Program::Main() {
+    // Before anything is read: a second run on the same files would write
+    // them over at its exit. The lock is kept until the last file is written.
+    const QString settingsFile = AppPaths::SettingsFile();
+    SingleInstance instance(settingsFile);
+    if (instance.Claim() == SingleInstance::Claimed::Another) {
+        std::fprintf(stderr, "Quorane: already running with %s; this start ends writing nothing\n",
+                     QFile::encodeName(settingsFile).constData());
+        return 0;
+    }
     // Watching starts before the windows, so a request during the start-up
     // skips the loop but still gets the full shutdown.
     TerminationWatcher termination;
     Program program;
     if (program.Aborted())
         return 0;
+    // Brought back as from the tray: shown, restored, in front.
+    Connect(&instance, &SingleInstance::RaiseRequested, program.Form1, &TForm1::TrayIcon1Click);
     if (!termination.Requested())
         program.Run();
+    // A start from now on waits for this run's files instead.
+    instance.StopListening();
     program.Shutdown();
     return 0;
 }
@@ -55,7 +75,7 @@ int Program::Run() {
 void Program::Shutdown() {
     if (Aborted())
         return;
-    TFormINI *const order[] = {Form3, Form2, Form1};
+    TFormINI *const order[] = {FormHistory, Form3, Form2, Form1};
     for (TFormINI *form : order) {
         form->hide();
         Dispatch([&] { form->FormDestroy(); });
@@ -65,9 +85,11 @@ void Program::Shutdown() {
             std::fprintf(stderr, "Quorane: %s\n", e.message().toLocal8Bit().constData());
         }
     }
+    delete FormHistory;
     delete Form3;
     delete Form2;
     delete Form1;
+    FormHistory = nullptr;
     Form3 = nullptr;
     Form2 = nullptr;
     Form1 = nullptr;

@@ -1,14 +1,15 @@
 #pragma once
-// The program's life: the three windows created once each, in order, the
-// message loop, and the shutdown that destroys them in reverse order. UI
-// thread.
+// The program's life: the windows created once each, in order, the message
+// loop, and the shutdown that destroys them in reverse order. UI thread.
 class TForm1;
 class TForm2;
 class TForm3;
+class TFormHistory;
 
 class Program {
 public:
-    // Creates TForm1 (which runs the start-up), then TForm2, then TForm3.
+    // Creates TForm1 (which runs the start-up), then TForm2, TForm3 and the
+    // "Song history" window.
     // When the start-up aborted (an engine of another version), nothing more
     // is created: Aborted() is then true and Shutdown() writes nothing.
     Program();
@@ -17,17 +18,21 @@ public:
     bool Aborted() const;
     // Shows the main window and runs the message loop until it is closed.
     int Run();
-    // Destroys TForm3, TForm2 and TForm1, each hidden, its destruction event
-    // run, then its geometry written. A geometry file that cannot be written
-    // is reported on standard error; the shutdown completes.
+    // Destroys the song history window, TForm3, TForm2 and TForm1, each
+    // hidden, its destruction event run, then its geometry written. A
+    // geometry file that cannot be written is reported on standard error;
+    // the shutdown completes.
     void Shutdown();
 
     // The whole run once the application and its prompts exist: the windows,
     // the loop, the shutdown, with SIGTERM, SIGINT, SIGHUP and the session's
-    // end closing Quorane as the user's Exit does. Returns the exit code.
+    // end closing Quorane as the user's Exit does, except that what fails
+    // then is told on standard error, not in a box that would hold the end
+    // up. Returns the exit code.
     static int Main();
 
     TForm1 *Form1 = nullptr;
     TForm2 *Form2 = nullptr;
     TForm3 *Form3 = nullptr;
+    TFormHistory *FormHistory = nullptr;
 };

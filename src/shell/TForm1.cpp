@@ -71,8 +71,10 @@ TForm1::TForm1(QWidget *parent)
     ConnectHandlers();
     shortcutFilter_ = new ShortcutFilter(this);
     Dispatch([&] { FormCreate(); });
-    if (!StartupAborted)
+    if (!StartupAborted) {
+        CreateHistory();
         CreateMpris();
+    }
 }
 
 // The player goes first (it waits for its open workers and releases the
@@ -235,6 +237,21 @@ void TForm1::BuildMenus() {
     File1->addSeparator();
     Settings1 = item(File1, QStringLiteral("Proxy settings"), Qt::CTRL | Qt::Key_P);
     File1->addSeparator();
+    Notifyontitlechange1 = item(File1, QStringLiteral("Notify on title change"));
+    Notifyontitlechange1->setCheckable(true);
+    Notifyontitlechange1->setChecked(true);
+    Sleeptimer1 = File1->addMenu(QStringLiteral("Sleep timer"));
+    auto *sleeps = new QActionGroup(this);
+    sleeps->setExclusive(true);
+    for (size_t i = 0; i < SleepMinutes.size(); ++i) {
+        SleepItem[i] = item(Sleeptimer1, SleepMinutes[i] == 0
+                                             ? QStringLiteral("Off")
+                                             : QStringLiteral("%1 minutes").arg(SleepMinutes[i]));
+        SleepItem[i]->setCheckable(true);
+        sleeps->addAction(SleepItem[i]);
+    }
+    SleepItem[0]->setChecked(true);
+    File1->addSeparator();
     Exit1 = item(File1, QStringLiteral("Exit"));
 
     List1 = MainMenu1->addMenu(QStringLiteral("List"));
@@ -254,6 +271,8 @@ void TForm1::BuildMenus() {
     Loadlist1 = item(List1, QStringLiteral("Load list"), Qt::CTRL | Qt::Key_O);
     Savelist1 = item(List1, QStringLiteral("Save list"), Qt::CTRL | Qt::Key_S);
     Clearlist1 = item(List1, QStringLiteral("Clear list"), Qt::CTRL | Qt::Key_Delete);
+    List1->addSeparator();
+    Songhistory1 = item(List1, QStringLiteral("Song history"), Qt::CTRL | Qt::Key_H);
 
     Skins1 = MainMenu1->addMenu(QStringLiteral("Skins"));
     Skins1->menuAction()->setVisible(false);
@@ -321,6 +340,10 @@ void TForm1::ConnectHandlers() {
     on(Exit2, &TForm1::Exit2Click);
     on(Quorane1, &TForm1::Quorane1Click);
     on(Restore1, &TForm1::Restore1Click);
+    on(Songhistory1, &TForm1::Songhistory1Click);
+    for (size_t i = 0; i < SleepMinutes.size(); ++i)
+        Connect(SleepItem[i], &QAction::triggered, this,
+                [this, minutes = SleepMinutes[i]] { SleepTimerClick(minutes); });
     for (int n = 1; n <= 14; ++n) {
         Connect(PlaySlot[n - 1], &QAction::triggered, this, [this, n] { PlayFavoriteClick(n); });
         Connect(SetSlot[n - 1], &QAction::triggered, this, [this, n] { SetFavoriteClick(n); });

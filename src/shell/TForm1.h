@@ -28,6 +28,8 @@ class QStatusBar;
 class QTableView;
 class ShortcutFilter;
 class MprisService;
+class SleepTimer;
+class SongHistory;
 class SkinManager;
 class SkinMenu;
 class StationListModel;
@@ -35,6 +37,8 @@ class StationListView;
 class StreamPlayer;
 class TForm2;
 class TForm3;
+class TFormHistory;
+class TitleNotifier;
 class TrayIcon;
 
 class TForm1 : public TFormINI, public PlayerView {
@@ -96,8 +100,9 @@ public:
     // the URL, then PlayUrl. For the desktop's media controls.
     void PlayCurrentUrl();
     // Plays a station by its name and stream URL, as a double-click on the
-    // list does: "Connecting to <name>...", then the name in status panel 0
-    // and the now-playing panel.
+    // list does: "Connecting to <name>..." while it opens, then the name in
+    // status panel 0 and the now-playing panel; a station that cannot be
+    // opened leaves "Can't open <URL>" in status panel 0.
     void PlayStation(const QString &name, const QByteArray &url);
     // The one way to play a stream: releases the current one and opens url
     // without holding up the window (see StreamPlayer).
@@ -129,6 +134,35 @@ public:
 
     // The desktop's media controls (TForm1Mpris.cpp); null without a session bus.
     MprisService *Mpris = nullptr;
+
+    // ---- song history, title notifications, sleep timer (TForm1History.cpp) ----
+    void Songhistory1Click();
+    // File > Sleep timer: 0 (Off), 15, 30, 60 or 90 minutes.
+    void SleepTimerClick(int minutes);
+    // Plays the filled favourite slot `step` (1 or -1) away from the one
+    // playing, wrapping around; with the station in no slot, the first
+    // filled slot (step 1) or the last. False when every slot is free.
+    bool PlayNextFavorite(int step);
+    bool AnyFavorite() const;
+    // Status panel 3: the sleep timer's minutes while it runs. Whatever
+    // else the panel shows is joined here.
+    void UpdateStatusPanel3();
+    void StreamTitleHeard(const QString &title) override;
+    // What the title is recorded and notified under: the station as the
+    // now-playing panel named it before the titles came.
+    QString HeardStation() const;
+    // The main window as the listener sees it: shown, not minimised and the
+    // active window. Titles are notified only when it is not.
+    bool SeenByListener() const;
+    // Created with the window unless the start-up was aborted; null then.
+    SongHistory *History = nullptr;
+    TitleNotifier *Notifier = nullptr;
+    SleepTimer *Sleep = nullptr;
+    // The "Song history" window, created by the program after the dialogs
+    // and owned by it; null until then.
+    TFormHistory *FormHistory = nullptr;
+    // The sleep timer's choices, in the order of its submenu.
+    static constexpr std::array<int, 5> SleepMinutes{0, 15, 30, 60, 90};
 
 Q_SIGNALS:
     // A stream title reached the captions.
@@ -183,6 +217,11 @@ public:
     QAction *Addanewstation2 = nullptr, *Deletestation1 = nullptr, *Volume1001 = nullptr,
             *Mute1 = nullptr;
     QAction *Quorane1 = nullptr, *Restore1 = nullptr, *Stop1 = nullptr, *Exit2 = nullptr;
+    // File > "Notify on title change" (a tick), File > "Sleep timer" with
+    // its radio items (SleepMinutes), List > "Song history".
+    QAction *Notifyontitlechange1 = nullptr, *Songhistory1 = nullptr;
+    QMenu *Sleeptimer1 = nullptr;
+    std::array<QAction *, SleepMinutes.size()> SleepItem{};
 
     // The top of the client area: the menu bar sits above it, and the layout's
     // positions count from here.
@@ -205,6 +244,16 @@ private:
     int laidOutTop_ = 0;
     void CreateTrayIcon();
     void CreateMpris();
+    // The song history read from its file, the notifier and the sleep timer.
+    void CreateHistory();
+    // At exit: the history to its file.
+    void SaveHistory();
+    // The list's name of the station playing, when it was played from a
+    // list; empty for a favourite slot or the desktop's Play.
+    QString playingName_;
+    // The favourite slot played last (1 ... 14), 0 when none: Next and
+    // Previous step from it while it still holds the URL playing.
+    int playingSlot_ = 0;
     // The last stream title and the URL it came with.
     QString streamTitle_;
     QByteArray streamTitleUrl_;
@@ -214,8 +263,9 @@ private:
     ShortcutFilter *shortcutFilter_ = nullptr;
     // What start-up learnt about the station file, so that a file that exists
     // but could not be read is not replaced at exit by a list the user never
-    // changed.
-    bool stationFileUnread_ = false;
+    // changed. True until the read succeeds (or finds no file to keep), so a
+    // start-up that fails before the read leaves the file alone too.
+    bool stationFileUnread_ = true;
     quint64 stationsRevisionAtStart_ = 0;
     // Set while TrayIcon1MinimizeToTray has the window hidden in the tray.
     bool hiddenInTray_ = false;

@@ -111,6 +111,7 @@ void TForm1::FormDestroy() {
     // file must not cost the user the station list, nor leave the engine
     // running while the program ends.
     Dispatch([&] { SaveSettings(); });
+    Dispatch([&] { SaveHistory(); });
     Dispatch([&] {
         // No open may still be inside the engine when it goes.
         Player->Shutdown();
@@ -140,6 +141,8 @@ void TForm1::LoadSettings() {
     sTrackBar1->setValue(ini.ReadInteger(main, QStringLiteral("Volume"), 50));
     sSkinManager1->SetSkinName(
         ini.ReadString(main, QStringLiteral("SkinName"), SkinManager::DefaultSkinName()));
+    // Title notifications are on unless the file says Notify=0.
+    Notifyontitlechange1->setChecked(ini.ReadInteger(main, QStringLiteral("Notify"), 1) != 0);
     for (int n = 1; n <= 14; ++n) {
         const QString value =
             ini.ReadString(QStringLiteral("Favorites"), QStringLiteral("Fav%1").arg(n), QString());
@@ -164,6 +167,12 @@ void TForm1::SaveSettings() {
     const QString main = QStringLiteral("Main");
     ini.WriteInteger(main, QStringLiteral("Volume"), sTrackBar1->value());
     ini.WriteString(main, QStringLiteral("SkinName"), sSkinManager1->SkinName());
+    // Only a choice away from the default is written, so that a file with
+    // every setting at its default has exactly the keys it always had.
+    if (Notifyontitlechange1->isChecked())
+        ini.DeleteKey(main, QStringLiteral("Notify"));
+    else
+        ini.WriteInteger(main, QStringLiteral("Notify"), 0);
     for (int n = 1; n <= 14; ++n)
         ini.WriteString(QStringLiteral("Favorites"), QStringLiteral("Fav%1").arg(n),
                         CodePage::FromAnsi(FavoriteUrls[n - 1]));

@@ -25,7 +25,10 @@ void TForm1::CreateMpris() {
     state.volume = [this] { return sTrackBar1->value(); };
     state.setVolume = [this](int position) { sTrackBar1->setValue(position); };
     // CurrentUrl anew, as a click on its favourite button plays it.
+    state.canGoNext = [this] { return AnyFavorite(); };
     state.play = [this] { Dispatch([&] { PlayCurrentUrl(); }); };
+    state.next = [this] { Dispatch([&] { PlayNextFavorite(1); }); };
+    state.previous = [this] { Dispatch([&] { PlayNextFavorite(-1); }); };
     state.stop = [this] { Dispatch([&] { Stop1Click(); }); };
     state.raise = [this] { Dispatch([&] { TrayIcon1Click(); }); };
     state.quit = [this] { Dispatch([&] { Exit1Click(); }); };

@@ -25,9 +25,17 @@ void TForm1::PlayStation(const QString &name, const QByteArray &url) {
     // The name of the station asked for: the list may be searched while it
     // connects, but what shows afterwards belongs to this station.
     SetStatusPanel(OutcomePanel, QStringLiteral("Connecting to ") + name + QStringLiteral("..."));
-    Player->PlayUrl(Playback.CurrentUrl, [this, name] {
+    Player->PlayUrl(Playback.CurrentUrl, [this, name](bool opened) {
+        // A station that could not be opened keeps "Can't open <URL>" and
+        // the now-playing panel what it showed: its name there would read
+        // as if it played.
+        if (!opened) {
+            playingName_.clear();
+            return;
+        }
         SetStatusPanel(OutcomePanel, name);
         SetNowPlaying(name);
+        playingName_ = name;
     });
 }
 
@@ -36,6 +44,8 @@ void TForm1::PlayUrl(const QByteArray &url) {
 }
 
 void TForm1::PlayCurrentUrl() {
+    // The panel will show the stream's own name, if any: no list's name.
+    playingName_.clear();
     SetStatusPanel(OutcomePanel,
                    CodePage::FromAnsi("Connecting to " + Playback.CurrentUrl + "..."));
     PlayUrl(Playback.CurrentUrl);
@@ -70,6 +80,7 @@ void TForm1::FavoriteButtonClick(int slot) {
     if (FavoriteUrls.at(slot - 1).isEmpty())
         return;
     Playback.CurrentUrl = FavoriteUrls.at(slot - 1);
+    playingSlot_ = slot;
     PlayCurrentUrl();
 }
 

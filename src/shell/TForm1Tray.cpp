@@ -26,10 +26,12 @@ void TForm1::TrayIcon1DblClick() {
 }
 
 void TForm1::TrayIcon1MinimizeToTray() {
-    // With no notification area there is no icon to bring the window back
-    // from: the window stays minimised on the taskbar instead of vanishing.
-    // (The original hid it regardless.)
-    if (!TrayIcon::Available())
+    // Quorane hides the window only where its icon is in a notification
+    // area: without one there would be nothing to bring the window back
+    // from, so the window stays minimised on the taskbar instead of
+    // vanishing. A panel that came since the last check gets the icon now.
+    TrayIcon1->CheckNotificationArea();
+    if (!TrayIcon1->Shown())
         return;
     hiddenInTray_ = true;
     hide();

@@ -57,6 +57,8 @@ TerminationWatcher::TerminationWatcher(QObject *parent) : QObject(parent) {
 }
 
 TerminationWatcher::~TerminationWatcher() {
+    if (requested_)
+        Prompts::Install(promptsBefore_);
     if (readFd_ < 0)
         return;
     struct sigaction action {};
@@ -80,6 +82,10 @@ void TerminationWatcher::OnPipeReadable() {
 }
 
 void TerminationWatcher::Request() {
+    if (!requested_) {
+        promptsBefore_ = Prompts::Installed();
+        Prompts::Install(&quietPrompts_);
+    }
     requested_ = true;
     // exit() ends every running loop, a modal dialog's included, so the
     // shutdown is never held up by a box the user left open.

@@ -5,8 +5,13 @@
 // user closes the window. The signal handler only writes the signal's number
 // to a pipe; a socket notifier reads it on the UI thread, where ending the
 // loop is safe. After the first signal the default action is back, so a
-// second one ends a program whose shutdown hangs. One per process; created
-// and used on the UI thread.
+// second one ends a program whose shutdown hangs. From the request on, and
+// until the watcher goes, boxes go to standard error (StandardErrorPrompts):
+// nobody may be there to answer one, and the session will not wait, so a
+// save that fails is reported without holding up the end. One per process;
+// created and used on the UI thread.
+#include "platform/StandardErrorPrompts.h"
+
 #include <QObject>
 
 class QSocketNotifier;
@@ -34,4 +39,8 @@ private:
     QSocketNotifier *notifier_ = nullptr;
     bool requested_ = false; // UI thread
     int signal_ = 0;         // UI thread
+    // In place of the prompts from the request on; the ones before it come
+    // back when the watcher goes. UI thread.
+    StandardErrorPrompts quietPrompts_;
+    Prompts *promptsBefore_ = nullptr;
 };

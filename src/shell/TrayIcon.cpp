@@ -1,27 +1,57 @@
 #include "shell/TrayIcon.h"
 
 #include "shell/QuoraneIcon.h"
+#include "shell/StatusNotifierWatch.h"
 #include "window/Dispatch.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCursor>
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
-#include <QDBusMessage>
-#include <QDBusVariant>
 #include <QEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
+#include <cstdlib>
+#include <xcb/xcb.h>
 
 namespace {
 
 std::function<bool()> &AvailabilityCheck() {
     static std::function<bool()> check;
     return check;
+}
+
+// The screen the X connection uses, from the display name (":0.1" is
+// screen 1): the X11 tray of that screen is the one that counts.
+int ScreenNumber() {
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype colon = display.lastIndexOf(':');
+    const qsizetype dot = colon < 0 ? -1 : display.indexOf('.', colon);
+    return dot < 0 ? 0 : display.mid(dot + 1).toInt();
+}
+
+// Whether an X11 tray (XEmbed) runs: the owner of its selection, asked of
+// the X server directly, since QSystemTrayIcon's own check would make Qt
+// choose its kind of notification area for good.
+bool X11TrayPresent() {
+    const auto *x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return false;
+    const QByteArray name = "_NET_SYSTEM_TRAY_S" + QByteArray::number(ScreenNumber());
+    // Only an atom that exists: a tray that ran once has made it.
+    xcb_intern_atom_reply_t *atom = xcb_intern_atom_reply(
+        c, xcb_intern_atom(c, 1, uint16_t(name.size()), name.constData()), nullptr);
+    bool present = false;
+    if (atom && atom->atom != XCB_ATOM_NONE) {
+        xcb_get_selection_owner_reply_t *owner =
+            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr);
+        present = owner && owner->owner != XCB_WINDOW_NONE;
+        std::free(owner);
+    }
+    std::free(atom);
+    return present;
 }
 
 // Qt's own tray widget for XEmbed notification areas (the X11 system tray
@@ -33,34 +63,40 @@ bool IsTrayWidget(QObject *object) {
 } // namespace
 
 TrayIcon::TrayIcon(QMenu *popupMenu, QObject *parent) : QObject(parent), popupMenu_(popupMenu) {
-    icon_ = new QSystemTrayIcon(Picture(), this);
-    // No tooltip: the hint is not shown (ShowHint off).
-    icon_->setToolTip(QString());
-    // A StatusNotifierItem host (KDE, GNOME's AppIndicator extension, most
-    // Wayland panels) draws the menu itself from what the program exports,
-    // and opens it on its own right click: Qt exports the menu it is given.
-    // An XEmbed tray reports the press to us instead, and RightButtonDown
-    // opens the menu on the press, at the cursor.
-    statusNotifier_ = StatusNotifierHost();
-    if (statusNotifier_ && popupMenu_)
-        icon_->setContextMenu(popupMenu_);
-    Connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::Activated);
     qApp->installEventFilter(this);
-
     clickTimer_.setSingleShot(true);
     // A coarse timer may fire up to 5 % early: a click must wait the whole
     // double-click time.
     clickTimer_.setTimerType(Qt::PreciseTimer);
     Connect(&clickTimer_, &QTimer::timeout, this, &TrayIcon::ClickTimerFired);
 
-    // Shown only where a notification area is, so that Qt does not look for
-    // one that is not there; CheckNotificationArea shows it when one comes.
-    areaWasAvailable_ = Available();
-    if (areaWasAvailable_)
-        icon_->show();
+    watch_ = new StatusNotifierWatch(this);
+    Connect(watch_, &StatusNotifierWatch::Changed, this, &TrayIcon::CheckNotificationArea);
     areaTimer_.setInterval(AreaCheckInterval);
-    Connect(&areaTimer_, &QTimer::timeout, this, &TrayIcon::CheckNotificationArea);
+    // The watcher announces a host's coming and going with signals of its
+    // own, which are not followed: it is asked again now and then instead.
+    Connect(&areaTimer_, &QTimer::timeout, this, [this] {
+        watch_->Refresh();
+        CheckNotificationArea();
+    });
     areaTimer_.start();
+    // At once when the answer is known already (no session bus, or an X11
+    // tray with no watcher to ask).
+    CheckNotificationArea();
+}
+
+void TrayIcon::CreateIcon(bool statusNotifier) {
+    statusNotifier_ = statusNotifier;
+    icon_ = new QSystemTrayIcon(Picture(), this);
+    icon_->setToolTip(showHint_ ? hint_ : QString());
+    // A StatusNotifierItem host (KDE, GNOME's AppIndicator extension, most
+    // Wayland panels) draws the menu itself from what the program exports,
+    // and opens it on its own right click: Qt exports the menu it is given.
+    // An X11 tray reports the press to us instead, and RightButtonDown
+    // opens the menu on the press, at the cursor.
+    if (statusNotifier_ && popupMenu_)
+        icon_->setContextMenu(popupMenu_);
+    Connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::Activated);
 }
 
 TrayIcon::~TrayIcon() {
@@ -70,12 +106,14 @@ TrayIcon::~TrayIcon() {
 
 void TrayIcon::SetHint(const QString &hint) {
     hint_ = hint;
-    icon_->setToolTip(showHint_ ? hint_ : QString());
+    if (icon_)
+        icon_->setToolTip(showHint_ ? hint_ : QString());
 }
 
 void TrayIcon::SetShowHint(bool on) {
     showHint_ = on;
-    icon_->setToolTip(showHint_ ? hint_ : QString());
+    if (icon_)
+        icon_->setToolTip(showHint_ ? hint_ : QString());
 }
 
 void TrayIcon::Raise(const std::function<void()> &event) {
@@ -176,27 +214,14 @@ bool TrayIcon::eventFilter(QObject *watched, QEvent *event) {
     return false;
 }
 
-bool TrayIcon::StatusNotifierHost() {
-    // The test Qt makes when it picks its tray backend: a watcher on the
-    // session bus that has a host registered.
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return false;
-    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-    if (!bus.interface()->isServiceRegistered(watcher))
-        return false;
-    QDBusInterface props(watcher, QStringLiteral("/StatusNotifierWatcher"),
-                         QStringLiteral("org.freedesktop.DBus.Properties"), bus);
-    props.setTimeout(2000);
-    const QDBusMessage reply = props.call(QStringLiteral("Get"), watcher,
-                                          QStringLiteral("IsStatusNotifierHostRegistered"));
-    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
-           reply.arguments().first().value<QDBusVariant>().variant().toBool();
-}
-
-bool TrayIcon::Available() {
-    const auto &check = AvailabilityCheck();
-    return check ? check() : QSystemTrayIcon::isSystemTrayAvailable();
+bool TrayIcon::Available() const {
+    if (const auto &check = AvailabilityCheck())
+        return check();
+    // The watcher's state is followed in the background: asking Qt here
+    // would ask the watcher and wait for it.
+    if (statusNotifier_)
+        return watch_->Current() == StatusNotifierWatch::State::Host;
+    return X11TrayPresent();
 }
 
 void TrayIcon::SetAvailabilityCheckForTesting(std::function<bool()> check) {
@@ -204,11 +229,25 @@ void TrayIcon::SetAvailabilityCheckForTesting(std::function<bool()> check) {
 }
 
 void TrayIcon::CheckNotificationArea() {
-    const bool available = Available();
+    if (!icon_) {
+        // Only once the watcher has answered (or is known absent) may Qt
+        // make its choice, which it makes for the life of the process.
+        const StatusNotifierWatch::State state = watch_->Current();
+        if (state == StatusNotifierWatch::State::Host)
+            CreateIcon(true);
+        else if (state != StatusNotifierWatch::State::Unknown && Available())
+            CreateIcon(false);
+    }
+    const bool available = icon_ && Available();
     if (available && !areaWasAvailable_) {
-        // Hidden first, so that QSystemTrayIcon registers the icon anew.
-        icon_->hide();
-        icon_->show();
+        // Shown once, when it is made with an area there. From then on Qt
+        // docks it again by itself when an area comes back: an X11 tray
+        // icon when the tray's owner changes, a StatusNotifierItem when the
+        // watcher does. Hiding and showing it here as well would dock an
+        // X11 icon twice (its window replaced under the panel's feet) and
+        // make Qt ask the watcher and wait.
+        if (!icon_->isVisible())
+            icon_->show();
         Q_EMIT Readded();
     }
     areaWasAvailable_ = available;

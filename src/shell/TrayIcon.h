@@ -6,6 +6,16 @@
 // again when a notification area appears (or reappears) and is removed when
 // it is destroyed with the main window.
 //
+// Qt picks its kind of notification area once per process, when the first
+// QSystemTrayIcon is made: a StatusNotifierItem host if the watcher says one
+// is registered (asked synchronously, so a watcher that hangs would hang
+// the window), else the X11 tray (XEmbed). So the QSystemTrayIcon is made
+// only once a notification area is known to be there: the watcher has
+// answered that a host is registered (StatusNotifierWatch, which asks
+// without waiting), or an X11 tray is there and the watcher has answered
+// or is absent. A panel that starts after Quorane thus gets the icon, of
+// either kind.
+//
 // ApplicationEvents: the application object's minimise and restore
 // (TApplication's OnMinimize, Minimize and Restore) as far as Quorane uses
 // them, hooked on the main window.
@@ -21,13 +31,14 @@
 #include <functional>
 
 class QWidget;
+class StatusNotifierWatch;
 
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
-    // The icon is shown at once when a notification area is there, else as
-    // soon as one appears. `popupMenu` is the right button's menu; its
-    // default action is also run on a double click.
+    // The icon is shown as soon as a notification area is known to be there
+    // (see above). `popupMenu` is the right button's menu; its default
+    // action is also run on a double click.
     TrayIcon(QMenu *popupMenu, QObject *parent);
     ~TrayIcon() override;
 
@@ -60,32 +71,33 @@ public:
     bool ClickTimerActive() const { return clickTimer_.isActive(); }
 
     // ---- the notification area ----
-    // Whether the platform has a notification area now. Every decision of the
-    // program about the tray goes through this: QSystemTrayIcon's own check,
-    // unless a test has put another in its place.
-    static bool Available();
+    // Whether a notification area of the icon's kind is there now (before
+    // the icon is made, one of the X11 kind). It never waits on D-Bus. A
+    // test may put a check of its own in its place.
+    bool Available() const;
+    // Available() and the icon made: the window may hide in the tray.
+    bool Shown() const { return icon_ && Available(); }
     // Replaces the check behind Available(); an empty function restores it.
     static void SetAvailabilityCheckForTesting(std::function<bool()> check);
-    // Adds the icon again when a notification area has come since the last
-    // check (a panel started, or restarted after a crash). Runs every
-    // AreaCheckInterval milliseconds; Qt re-docks an XEmbed icon by itself
-    // when the tray owner changes, this also covers a tray that was absent
-    // at start and other backends.
+    // Makes and shows the icon once a notification area is known to be
+    // there; Qt docks it again by itself when the area comes back (a panel
+    // restarted after a crash), and Readded tells of each coming. Runs every
+    // AreaCheckInterval milliseconds (the watcher asked again first) and
+    // whenever the watcher's state changes.
     void CheckNotificationArea();
     static constexpr int AreaCheckInterval = 3000;
 
-    // Whether the session bus has a StatusNotifierItem host, which Qt then
-    // uses in place of an XEmbed tray.
-    static bool StatusNotifierHost();
+    // Whether the icon is a StatusNotifierItem (else an X11 tray icon).
     bool UsesStatusNotifier() const { return statusNotifier_; }
 
-    // The platform icon, for its state (visible, tooltip, picture).
+    // The platform icon, for its state (visible, tooltip, picture); null
+    // until a notification area was there.
     QSystemTrayIcon *Icon() const { return icon_; }
     // The picture: Quorane's own icon, 16 x 16 and 32 x 32 among its sizes.
     static QIcon Picture();
 
 Q_SIGNALS:
-    // The icon was (re)added because a notification area appeared.
+    // A notification area appeared (again) and has the icon.
     void Readded();
     // A check of the notification area ran and found one or none.
     void AreaChecked(bool available);
@@ -95,11 +107,13 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void CreateIcon(bool statusNotifier);
     void Activated(QSystemTrayIcon::ActivationReason reason);
     void ClickTimerFired();
     void Raise(const std::function<void()> &event);
 
-    QSystemTrayIcon *icon_ = nullptr;
+    StatusNotifierWatch *watch_ = nullptr;
+    QSystemTrayIcon *icon_ = nullptr; // null until a notification area is there
     QPointer<QMenu> popupMenu_;
     QString hint_ = QStringLiteral("Quorane");
     bool showHint_ = false;

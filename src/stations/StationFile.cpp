@@ -3,7 +3,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
 #include "platform/QuoraneError.h"
-#include "platform/Utf8Validator.h"
 #include "stations/StationReader.h"
 
 #include <QFile>
@@ -28,9 +27,9 @@ QString SystemReason(int error) {
 }
 
 // The encoding by the file's first bytes, and the length of its mark. A
-// file without a mark is in the code page; in a UTF-8 page that is decided
-// by `utf8` (whether the whole text is valid UTF-8).
-StationReader::Encoding EncodingOf(QByteArrayView head, bool utf8, qsizetype *markLength) {
+// file without a mark is in the code page; in a UTF-8 page each line is
+// UTF-8 when it is valid UTF-8 and windows-1252 otherwise.
+StationReader::Encoding EncodingOf(QByteArrayView head, qsizetype *markLength) {
     *markLength = 0;
     if (head.startsWith("\xFF\xFE")) {
         *markLength = 2;
@@ -46,7 +45,7 @@ StationReader::Encoding EncodingOf(QByteArrayView head, bool utf8, qsizetype *ma
     }
     if (!CodePage::IsUtf8Page())
         return StationReader::Encoding::CodePage;
-    return utf8 ? StationReader::Encoding::Utf8 : StationReader::Encoding::Windows1252;
+    return StationReader::Encoding::Utf8ElseWindows1252;
 }
 
 // An open file descriptor, closed on every way out.
@@ -73,8 +72,7 @@ qsizetype ReadAt(const QString &path, int fd, char *buffer, qsizetype size, off_
 
 QString Decode(const QByteArray &bytes) {
     qsizetype mark = 0;
-    const StationReader::Encoding encoding =
-        EncodingOf(bytes, Utf8Validator::IsValid(bytes), &mark);
+    const StationReader::Encoding encoding = EncodingOf(bytes, &mark);
     QString text = StationReader::Decode(encoding, QByteArrayView(bytes).sliced(mark));
     const qsizetype nul = text.indexOf(QChar(0));
     if (nul >= 0)
@@ -108,27 +106,9 @@ StationLines Read(const QString &path) {
     const off_t size = info.st_size;
 
     QByteArray block(BlockSize, Qt::Uninitialized);
-    // The first bytes decide the encoding; a file without a mark in a UTF-8
-    // page is read as windows-1252 unless all of it is UTF-8, which takes a
-    // first pass over the blocks (memory stays at one block).
     const qsizetype headSize = ReadAt(path, file.fd, block.data(), 3, 0);
-    const QByteArray head(block.constData(), headSize);
     qsizetype mark = 0;
-    EncodingOf(head, true, &mark);
-    bool utf8 = true;
-    if (mark == 0 && CodePage::IsUtf8Page()) {
-        Utf8Validator check;
-        for (off_t at = 0; at < size && !check.Ended() && !check.Failed();) {
-            const qsizetype n = ReadAt(path, file.fd, block.data(),
-                                       qsizetype(qMin<off_t>(BlockSize, size - at)), at);
-            if (n == 0)
-                break;
-            check.Feed(QByteArrayView(block.constData(), n));
-            at += n;
-        }
-        utf8 = check.Valid();
-    }
-    StationReader reader(EncodingOf(head, utf8, &mark));
+    StationReader reader(EncodingOf(QByteArrayView(block.constData(), headSize), &mark));
     reader.Reserve(qsizetype(size));
     // Read no further than the size seen at the start: a file that grows
     // meanwhile cannot make the read unbounded.

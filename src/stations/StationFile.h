@@ -24,8 +24,9 @@ StationLines Read(const QString &path);
 void Write(const QString &path, const StationLines &lines);
 
 // The text of a file's bytes, by its mark: FF FE UTF-16LE, FE FF UTF-16BE,
-// EF BB BF UTF-8, else the 8-bit code page (in a UTF-8 page: UTF-8 when all
-// of it is valid UTF-8, else windows-1252). The text ends at its first NUL.
+// EF BB BF UTF-8, else the 8-bit code page (in a UTF-8 page: line by line,
+// UTF-8 for a line that is valid UTF-8, else windows-1252). The text ends
+// at its first NUL.
 QString Decode(const QByteArray &bytes);
 // Splits at CR LF, lone CR and LF; a line end at the very end adds no line.
 QStringList SplitLines(const QString &text);

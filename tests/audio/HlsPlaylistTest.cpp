@@ -1,12 +1,14 @@
 // The HLS playlist reader and the ID3 tag reader on their own: the forms
 // servers write, and input that is cut off or malformed.
 #include "HlsPlaylist.h"
+#include "HlsPlaylistReader.h"
 #include "HlsServer.h"
 #include "Id3Tag.h"
 
 #include <gtest/gtest.h>
 
 using quorane::engine::HlsPlaylist;
+using quorane::engine::HlsPlaylistReader;
 using quorane::engine::Id3Tag;
 
 namespace {
@@ -46,7 +48,8 @@ TEST(HlsPlaylist, MediaPlaylistSegmentsCarryWhatTheirTagsSay) {
     EXPECT_DOUBLE_EQ(p.segments[1].duration, 3.96);
     EXPECT_EQ(p.segments[2].title, "");
     EXPECT_EQ(p.segments[3].title, "");
-    EXPECT_EQ(p.segments[3].mapUri, "init.mp4");
+    EXPECT_EQ(p.segments[3].map.uri, "init.mp4");
+    EXPECT_EQ(p.segments[3].map.length, -1) << "no BYTERANGE: the whole resource";
     EXPECT_FALSE(p.segments[1].encrypted);
     EXPECT_TRUE(p.segments[2].encrypted);
     EXPECT_FALSE(p.segments[3].encrypted);
@@ -79,6 +82,100 @@ TEST(HlsPlaylist, BrokenInputNeverCrashes) {
         HlsPlaylist p = HlsPlaylist::parse(body);
         p.pickVariant();
     }
+}
+
+// Everything a segment carries, for comparing two readings.
+std::string describe(const HlsPlaylist &p) {
+    std::string d = std::to_string(p.hls) + std::to_string(p.endList) + " " +
+                    std::to_string(p.targetDuration) + "\n";
+    for (const HlsPlaylist::Variant &v : p.variants)
+        d += "V " + v.uri + " " + std::to_string(v.bandwidth) + std::to_string(v.audioOnly) + "\n";
+    for (const HlsPlaylist::Segment &s : p.segments)
+        d += "S " + s.uri + " " + std::to_string(s.sequence) + " " + std::to_string(s.duration) +
+             " " + s.title + " " + s.map.uri + "@" + std::to_string(s.map.offset) + "+" +
+             std::to_string(s.map.length) + std::to_string(s.encrypted) + "\n";
+    return d;
+}
+
+TEST(HlsPlaylistReader, PiecesOfAnySizeReadAsTheWhole) {
+    const std::string body =
+        "\xEF\xBB\xBF#EXTM3U\r\n#EXT-X-TARGETDURATION:6\r\n"
+        "#EXT-X-MEDIA-SEQUENCE:41\r\n#EXTINF:6.006,Artist - Song\r\n"
+        "a/seg41.ts?token=abcdef\r\n\r\n#EXT-X-MAP:URI=\"i.mp4\",BYTERANGE=\"700@0\"\n"
+        "#EXTINF:5.9,\nseg42.m4s\n#EXT-X-ENDLIST";
+    HlsPlaylist whole = HlsPlaylist::parse(body);
+    ASSERT_TRUE(whole.hls);
+    ASSERT_EQ(whole.segments.size(), 2u) << "the byte-order mark is no segment";
+    EXPECT_EQ(whole.segments[0].uri, "a/seg41.ts?token=abcdef");
+    EXPECT_EQ(whole.segments[1].sequence, 42);
+    EXPECT_TRUE(whole.endList) << "the last line counts without its line end";
+    const std::string expected = describe(whole);
+    for (size_t piece : {1, 2, 3, 7, 64}) {
+        HlsPlaylistReader reader;
+        for (size_t at = 0; at < body.size(); at += piece)
+            reader.feed(std::string_view(body).substr(at, piece));
+        EXPECT_EQ(describe(reader.finish()), expected) << "pieces of " << piece;
+    }
+    for (size_t cut = 0; cut <= body.size(); ++cut) {
+        HlsPlaylistReader reader;
+        reader.feed(std::string_view(body).substr(0, cut));
+        reader.feed(std::string_view(body).substr(cut));
+        EXPECT_EQ(describe(reader.finish()), expected) << "cut at " << cut;
+    }
+}
+
+// Numbers from the edge of what a text can say are held in a range the
+// engine counts in, so that nothing counting on from them overflows.
+TEST(HlsPlaylistReader, NumbersAtTheEdgesStayCountable) {
+    const int64_t top = HlsPlaylistReader::kMaxSequence;
+    struct Case {
+        const char *sequence;
+        int64_t first;
+    };
+    for (const Case &c :
+         {Case{"9223372036854775807", top}, Case{"99999999999999999999999", top},
+          Case{"4611686018427387903", top - 1}, Case{"-5", 0}, Case{"x", 0}, Case{" 17 ", 17}}) {
+        HlsPlaylist p = HlsPlaylist::parse(std::string("#EXTM3U\n#EXT-X-MEDIA-SEQUENCE:") +
+                                           c.sequence + "\n#EXTINF:2,\na\n#EXTINF:2,\nb\nc\n");
+        ASSERT_EQ(p.segments.size(), 3u) << c.sequence;
+        EXPECT_EQ(p.segments[0].sequence, c.first) << c.sequence;
+        EXPECT_EQ(p.segments[2].sequence, c.first + 2) << c.sequence;
+    }
+    HlsPlaylist p = HlsPlaylist::parse(
+        "#EXTM3U\n#EXT-X-TARGETDURATION:1e300\n#EXTINF:nan,\na\n#EXTINF:-inf,\nb\n"
+        "#EXTINF:inf,\nc\n#EXT-X-STREAM-INF:BANDWIDTH=-9223372036854775808\nv1\n"
+        "#EXT-X-STREAM-INF:BANDWIDTH=99999999999999999999\nv2\n");
+    EXPECT_EQ(p.targetDuration, HlsPlaylistReader::kMaxSeconds);
+    ASSERT_EQ(p.segments.size(), 3u);
+    EXPECT_EQ(p.segments[0].duration, 0);
+    EXPECT_EQ(p.segments[1].duration, 0);
+    EXPECT_EQ(p.segments[2].duration, 0);
+    ASSERT_EQ(p.variants.size(), 2u);
+    EXPECT_EQ(p.variants[0].bandwidth, 0);
+    EXPECT_EQ(p.variants[1].bandwidth, HlsPlaylistReader::kMaxBandwidth);
+    ASSERT_NE(p.pickVariant(), nullptr);
+    EXPECT_EQ(p.pickVariant()->uri, "v1");
+}
+
+TEST(HlsPlaylistReader, InitSectionsDifferByAddressOrByteRange) {
+    HlsPlaylist p = HlsPlaylist::parse(
+        "#EXTM3U\n#EXT-X-MAP:URI=\"init.mp4\"\n#EXTINF:2,\na\n"
+        "#EXT-X-DISCONTINUITY\n#EXT-X-MAP:URI=\"all.mp4\",BYTERANGE=\"720@0\"\n#EXTINF:2,\nb\n"
+        "#EXT-X-MAP:URI=\"all.mp4\",BYTERANGE=\"720@720\"\n#EXTINF:2,\nc\n"
+        "#EXT-X-MAP:URI=\"all.mp4\",BYTERANGE=\"720\"\nd\n"
+        "#EXT-X-MAP:URI=\"all.mp4\",BYTERANGE=\"oops\"\ne\n");
+    ASSERT_EQ(p.segments.size(), 5u);
+    const auto map = [&](size_t i) {
+        const HlsPlaylist::Map &m = p.segments[i].map;
+        return m.uri + "@" + std::to_string(m.offset) + "+" + std::to_string(m.length);
+    };
+    EXPECT_EQ(map(0), "init.mp4@0+-1");
+    EXPECT_EQ(map(1), "all.mp4@0+720");
+    EXPECT_EQ(map(2), "all.mp4@720+720");
+    EXPECT_EQ(map(3), "all.mp4@0+720");
+    EXPECT_EQ(map(4), "all.mp4@0+-1");
+    EXPECT_FALSE(p.segments[1].map == p.segments[2].map);
+    EXPECT_TRUE(p.segments[1].map == p.segments[3].map);
 }
 
 TEST(Id3Tag, SongFromTit2AndTpe1InEveryTextEncoding) {

@@ -6,7 +6,10 @@
 #include "HlsServer.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <mutex>
 #include <thread>
 
 using namespace quorane::test;
@@ -39,6 +42,17 @@ std::vector<long> segmentRequests(const HlsServer &server, const std::string &di
         if (p.rfind(dir + "/seg", 0) == 0)
             out.push_back(std::strtol(p.c_str() + dir.size() + 4, nullptr, 10));
     return out;
+}
+
+// Waits until the client has asked for segment `n` under dir.
+bool segmentAsked(const HlsServer &server, const std::string &dir, long n,
+                  std::chrono::milliseconds limit) {
+    return waitUntil(
+        [&] {
+            std::vector<long> segs = segmentRequests(server, dir);
+            return std::find(segs.begin(), segs.end(), n) != segs.end();
+        },
+        limit);
 }
 
 // Windows from the first sound to the last: how many carry the 440 Hz tone
@@ -107,6 +121,144 @@ TEST(HlsLive, PlaysAMinuteWithoutAGapAndShowsItsTitles) {
     for (size_t i = 1; i < segs.size(); ++i)
         EXPECT_EQ(segs[i], segs[i - 1] + 1);
 }
+
+// Broadcasters with hours of rewind or long tokenised segment addresses
+// serve playlists far beyond 64 KiB, reloaded every segment. Over 2,000
+// segments here make about 95 KB; play starts three before the live edge.
+// Ten seconds by default; QUORANE_HLS_LIVE_SECONDS plays longer.
+TEST(HlsLive, APlaylistOf2000SegmentsPlaysAtTheLiveEdge) {
+    HlsServer server;
+    HlsLive l = live("ts-aac", "video/mp2t");
+    // The segment files loop, and the last one is a short tail: play starts
+    // on the third file, as in the test above, so a minute never wraps.
+    const long files = static_cast<long>(l.segmentFiles.size());
+    long window = 2003;
+    while ((window - 3) % files != 2)
+        ++window;
+    l.window = static_cast<int>(window);
+    l.segmentQuery = "?token=5f3a9c0e17b2d4c8e6";
+    server.addLive("/live", l);
+    const auto started = std::chrono::steady_clock::now();
+    const char *asked = std::getenv("QUORANE_HLS_LIVE_SECONDS");
+    const long seconds = std::max(10L, asked ? std::strtol(asked, nullptr, 10) : 0L);
+    const long lastSegment = window - 1 + seconds / 2;
+    DiskOutput disk;
+    long edge = 0;
+    {
+        EngineSession engine(-1, kRate);
+        ASSERT_TRUE(engine.ok());
+        DWORD ch = open(server.url("/live/index.m3u8"));
+        ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        // The segment the server publishes `seconds` from now, fetched when
+        // it appears: the playlist was reloaded all the while.
+        EXPECT_TRUE(segmentAsked(server, "/live", lastSegment, std::chrono::seconds(seconds + 10)));
+        EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
+        edge =
+            window - 1 +
+            static_cast<long>(
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() /
+                2);
+        BASS_StreamFree(ch);
+    }
+    std::vector<long> segs = segmentRequests(server, "/live");
+    ASSERT_FALSE(segs.empty());
+    EXPECT_EQ(segs.front(), window - 3) << "three segments before the live edge";
+    for (size_t i = 1; i < segs.size(); ++i)
+        EXPECT_EQ(segs[i], segs[i - 1] + 1);
+    EXPECT_GE(segs.back(), edge - 1) << "fell behind the live edge";
+    const std::vector<std::string> all = server.requests();
+    EXPECT_GE(std::count(all.begin(), all.end(), "/live/index.m3u8"), seconds / 2)
+        << "reloads of the playlist";
+    ToneRun run = toneRun(disk.left());
+    std::printf("%ld segments listed; segments %ld to %ld fetched in order, live edge %ld; %ld "
+                "playlist loads; %.2f s of tone, %zu gaps\n",
+                window, segs.front(), segs.back(), edge,
+                static_cast<long>(std::count(all.begin(), all.end(), "/live/index.m3u8")),
+                static_cast<double>(run.toneWindows) * 0.05, run.badWindows);
+    EXPECT_GT(run.toneWindows, static_cast<size_t>(seconds) * 15) << "seconds of tone";
+    EXPECT_EQ(run.badWindows, 0u) << "first gap at " << run.firstBad * 0.05 << " s";
+}
+
+// An encoder that starts anew after a discontinuity writes a new init
+// section, under another address or as another byte range of one resource:
+// it is fetched once, when the playlist first names it, and put in before
+// the segments that need it; the sound goes on. A server that answers a
+// byte range with the whole resource has the range cut out of it.
+enum class InitForm { Address, ByteRange, ByteRangeIgnored };
+class HlsInitChange : public ::testing::TestWithParam<InitForm> {};
+
+TEST_P(HlsInitChange, TheNewInitSectionIsFetchedOnceAndPlayGoesOn) {
+    const bool byteRanges = GetParam() != InitForm::Address;
+    HlsServer server;
+    HlsLive l = live("fmp4-aac", "video/mp4");
+    l.initChangeAt = 3; // play starts at 2: the change comes with the next segment
+    l.initByteRanges = byteRanges;
+    l.ignoreRanges = GetParam() == InitForm::ByteRangeIgnored;
+    server.addLive("/live", l);
+    const std::string init = fileBytes(l.initFile);
+    ASSERT_FALSE(init.empty());
+    const std::string n = std::to_string(init.size());
+    const std::string first = byteRanges
+                                  ? "/live/inits.mp4 bytes=0-" + std::to_string(init.size() - 1)
+                                  : "/live/init.mp4";
+    const std::string second =
+        byteRanges ? "/live/inits.mp4 bytes=" + n + "-" + std::to_string(2 * init.size() - 1)
+                   : "/live/init2.mp4";
+    // The bytes the decoder is given, as they go in.
+    struct Received {
+        std::mutex mutex;
+        std::string bytes;
+        static void add(const void *data, DWORD length, void *user) {
+            auto *self = static_cast<Received *>(user);
+            std::lock_guard lock(self->mutex);
+            self->bytes.append(static_cast<const char *>(data), length);
+        }
+    } received;
+    DiskOutput disk;
+    {
+        EngineSession engine(-1, kRate);
+        ASSERT_TRUE(engine.ok());
+        DWORD ch = BASS_StreamCreateURL(server.url("/live/index.m3u8").c_str(), 0, 0,
+                                        &Received::add, &received);
+        ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
+        ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
+        EXPECT_TRUE(segmentAsked(server, "/live", 6, 15s));
+        EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
+        BASS_StreamFree(ch);
+    }
+    // In order: the first init section, segment 2, the second init section,
+    // segments 3, 4, 5; nothing twice.
+    std::vector<std::string> fetched;
+    for (const std::string &p : server.requests())
+        if (p.find("/index.m3u8") == std::string::npos)
+            fetched.push_back(p);
+    ASSERT_GE(fetched.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(fetched.begin(), fetched.begin() + 6),
+              (std::vector<std::string>{first, "/live/seg2", second, "/live/seg3", "/live/seg4",
+                                        "/live/seg5"}));
+    EXPECT_EQ(std::count(fetched.begin(), fetched.end(), second), 1);
+    // Exactly one init section before each run of segments that needs it
+    // (the playlist's own bytes come first).
+    const std::string seg2 = fileBytes(l.segmentFiles[2]), seg3 = fileBytes(l.segmentFiles[3]);
+    const std::string sent = init + seg2 + init + seg3;
+    const size_t start = received.bytes.find(init);
+    ASSERT_NE(start, std::string::npos) << "no init section in the stream";
+    EXPECT_TRUE(received.bytes.compare(start, sent.size(), sent) == 0)
+        << "the stream's first bytes are not as sent";
+    ToneRun run = toneRun(disk.left());
+    EXPECT_GT(run.toneWindows, 40u) << "seconds of tone";
+    EXPECT_EQ(run.badWindows, 0u) << "first gap at " << run.firstBad * 0.05 << " s";
+}
+
+INSTANTIATE_TEST_SUITE_P(Hls, HlsInitChange,
+                         ::testing::Values(InitForm::Address, InitForm::ByteRange,
+                                           InitForm::ByteRangeIgnored),
+                         [](const auto &info) {
+                             return info.param == InitForm::Address     ? "Address"
+                                    : info.param == InitForm::ByteRange ? "ByteRange"
+                                                                        : "ByteRangeIgnored";
+                         });
 
 // Every kind of segment plays, and its tone reaches the output.
 struct Form {
@@ -325,17 +477,41 @@ TEST(HlsFailures, MissingSegmentIsSkipped) {
     DWORD ch = open(server.url("/live/index.m3u8"));
     ASSERT_NE(ch, 0u) << BASS_ErrorGetCode();
     ASSERT_TRUE(BASS_ChannelPlay(ch, FALSE));
-    EXPECT_TRUE(waitUntil(
-        [&] {
-            std::vector<long> segs = segmentRequests(server, "/live");
-            return std::find(segs.begin(), segs.end(), 6) != segs.end();
-        },
-        15s));
+    EXPECT_TRUE(segmentAsked(server, "/live", 6, 15s));
     std::vector<long> segs = segmentRequests(server, "/live");
     EXPECT_EQ(std::count(segs.begin(), segs.end(), 4), 1) << "asked once, then skipped";
     EXPECT_NE(std::find(segs.begin(), segs.end(), 5), segs.end());
     EXPECT_EQ(BASS_ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
     BASS_StreamFree(ch);
+}
+
+// Up to the 4 MiB bound a playlist plays (40,000 segments make 3.8 MB);
+// past it, it is no stream: the open fails as a format it does not play (not
+// by a timeout), and no segment is fetched. Either is read twice: its
+// beginning with the station's answer, then whole.
+TEST(HlsFailures, APlaylistPlaysUpToTheBoundAndIsRefusedPastIt) {
+    struct Case {
+        int segments;
+        bool plays;
+    };
+    for (const Case &c : {Case{40000, true}, Case{50000, false}}) {
+        HlsServer server;
+        HlsLive l = live("adts", "audio/aac");
+        l.window = c.segments;
+        l.segmentQuery = "?token=" + std::string(64, 'f');
+        server.addLive("/live", l);
+        EngineSession engine;
+        ASSERT_TRUE(engine.ok());
+        DWORD ch = open(server.url("/live/index.m3u8"));
+        EXPECT_EQ(ch != 0, c.plays) << c.segments;
+        if (ch)
+            BASS_StreamFree(ch);
+        else
+            EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FORMAT) << "refused for what it is";
+        EXPECT_EQ(segmentRequests(server, "/live").empty(), !c.plays) << c.segments;
+        const std::vector<std::string> all = server.requests();
+        EXPECT_EQ(std::count(all.begin(), all.end(), "/live/index.m3u8"), 2) << c.segments;
+    }
 }
 
 TEST(HlsFailures, EncryptedSegmentsAreRefused) {

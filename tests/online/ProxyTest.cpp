@@ -293,6 +293,19 @@ TEST_F(ProxyDialog, AnUnwritableSettingsFileIsReportedAndShutdownGoesOn) {
     EXPECT_TRUE(QFile::exists(app.GeometryFile()));
 }
 
+TEST_F(ProxyDialog, ASettingsFileUnreadableAtStartKeepsItsProxyWhenReadableAtExit) {
+    // A folder where the file should be: nothing can be read at start...
+    QDir().mkpath(app.SettingsFile());
+    Start();
+    EXPECT_EQ(dialog->ProxyPort->text(), "");
+    // ...and before the exit the file is back, with its proxy.
+    ASSERT_TRUE(QDir(app.SettingsFile()).removeRecursively());
+    const QByteArray stored = "[Main]\nProxy=stored:3128\nVolume=70\n";
+    TempAppFolder::Write(app.SettingsFile(), stored);
+    Stop();
+    EXPECT_EQ(TempAppFolder::Read(app.SettingsFile()), stored);
+}
+
 namespace {
 
 // Debian's tinyproxy on 127.0.0.1 and a free port, with its configuration

@@ -11,7 +11,10 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -83,6 +86,28 @@ TEST_F(IniFixture, WritesInPlaceAtTheSectionEndOrInANewSection) {
                       "Fav2=b\n[Tail]\nk=v\n[New]\nKey=value\n");
     EXPECT_EQ(ini.ReadInteger("MAIN", "VOLUME", 0), 80);
     EXPECT_EQ(ini.ReadString("Main", "Proxy", "d"), "");
+}
+
+TEST_F(IniFixture, DeletesAKeyOfItsSectionOnlyAndLeavesAFileWithoutItUntouched) {
+    Write("[Main]\r\nNotify=0\r\nVolume=1\r\n[Other]\r\nnotify=7\r\n");
+    IniFile ini(path());
+    ini.DeleteKey("main", "NOTIFY");
+    EXPECT_EQ(Read(), "[Main]\r\nVolume=1\r\n[Other]\r\nnotify=7\r\n");
+    // Nothing to delete: the file is not written at all (a write would
+    // replace it with a new file, made now).
+    const auto identity = [&] {
+        struct stat st {};
+        ::stat(QFile::encodeName(path()).constData(), &st);
+        return std::tuple(st.st_ino, st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    };
+    const auto before = identity();
+    // Past the kernel's coarse clock tick, so that a new file would carry
+    // another time even if it got the old inode number back.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ini.DeleteKey("Main", "Notify");
+    ini.DeleteKey("Missing", "Notify");
+    EXPECT_EQ(identity(), before);
+    EXPECT_EQ(Read(), "[Main]\r\nVolume=1\r\n[Other]\r\nnotify=7\r\n");
 }
 
 TEST_F(IniFixture, CreatesAMissingFileAndKeepsCrLfFiles) {

@@ -4,6 +4,8 @@
 #include "PlaybackFixture.h"
 
 #include <QAction>
+#include <QHostAddress>
+#include <QTcpServer>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -147,6 +149,42 @@ TEST_F(Connecting, AnOpenAbandonedForAnotherStationNeverSoundsNorShows) {
     EXPECT_NE(form->NowPlaying(), "Slow - Song");
     EXPECT_NE(form->windowTitle(), "Slow - Song");
     EXPECT_EQ(form->Playback.IcyName, " Test FM");
+}
+
+TEST_F(Connecting, AStationThatCannotBeOpenedShowsConnectingAndThenCantOpen) {
+    // A port that nothing listens on.
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const QByteArray closed = "http://127.0.0.1:" + QByteArray::number(probe.serverPort()) + "/fm";
+    probe.close();
+    form->Stations.Insert(0, "Closed FM\tNobody home\t\t\t\t" + QString::fromLatin1(closed) + "\t");
+    form->Model->SetRowCount(form->Stations.Count());
+    const QString cantOpen = "Can't open " + QString::fromLatin1(closed);
+
+    // From the list, and as the directory's results play (by name and URL).
+    for (const bool fromTheList : {true, false}) {
+        if (fromTheList) {
+            Select({0});
+            form->sListView1DblClick();
+        } else {
+            form->PlayStation("Directory FM", closed);
+        }
+        const QString name = fromTheList ? "Closed FM" : "Directory FM";
+        EXPECT_EQ(form->StatusPanel(0), "Connecting to " + name + "...");
+        ASSERT_TRUE(WaitForOpen());
+        EXPECT_EQ(Channel(), 0u);
+        EXPECT_EQ(form->StatusPanel(0), cantOpen) << fromTheList;
+        EXPECT_EQ(form->NowPlaying(), "Quorane") << fromTheList;
+    }
+
+    // A station that opens shows its name in both places once it plays.
+    form->PlayStation("Directory FM", QByteArray::fromStdString(server.url("/live")));
+    EXPECT_EQ(form->StatusPanel(0), "Connecting to Directory FM...");
+    ASSERT_TRUE(WaitForOpen());
+    ASSERT_TRUE(Playing());
+    EXPECT_EQ(form->StatusPanel(0), "Directory FM");
+    EXPECT_TRUE(form->NowPlaying() == "Directory FM" || form->NowPlaying().startsWith("Artist - "))
+        << form->NowPlaying().toStdString();
 }
 
 TEST_F(Connecting, StopAbandonsTheOpenAndNothingPlaysAfterwards) {

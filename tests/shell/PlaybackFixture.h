@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <utility>
 #include <vector>
 
 class PlaybackFixture : public MainWindowFixture {
@@ -27,8 +28,15 @@ protected:
         setenv("SDL_DISKAUDIOFILE", QFile::encodeName(OutputPath()).constData(), 1);
         MainWindowFixture::SetUp();
         ASSERT_NE(form->Playback.AudioLibHandle, nullptr) << "the engine did not start";
+        for (auto &[option, value] : settings)
+            value = form->Playback.Bass.BASS_GetConfig(option);
     }
     void TearDown() override {
+        // The engine is never unmapped, so the next test's window finds it
+        // as this one leaves it: what a test changed is put back.
+        if (form && form->Playback.AudioLibHandle)
+            for (const auto &[option, value] : settings)
+                form->Playback.Bass.BASS_SetConfig(option, value);
         MainWindowFixture::TearDown();
         if (oldDriver.empty())
             unsetenv("SDL_AUDIODRIVER");
@@ -101,6 +109,10 @@ protected:
         return m;
     }
 
+    // The engine's settings a test may change, with their values at the start.
+    std::vector<std::pair<DWORD, DWORD>> settings = {{BASS_CONFIG_NET_TIMEOUT, 0},
+                                                     {BASS_CONFIG_NET_BUFFER, 0},
+                                                     {BASS_CONFIG_NET_RECONNECT_LIMIT, 0}};
     QTemporaryDir outputDir;
     std::string oldDriver;
     quorane::test::IcyServer server;

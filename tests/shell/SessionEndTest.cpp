@@ -1,7 +1,8 @@
 // The desktop session's end is a normal end: the player, asked by the session
 // manager to save, runs its full shutdown and exits 0 within 3 s, and the
 // station file, the settings file and the window places hold the run's
-// changes exactly as the user's Exit writes them.
+// changes exactly as the user's Exit writes them. A save that fails then is
+// told on standard error; no box waits for someone who is logging out.
 #include "BuildPaths.h"
 #include "IniSections.h"
 #include "common/TempAppFolder.h"
@@ -9,12 +10,14 @@
 #include <QProcess>
 #include <gtest/gtest.h>
 
-TEST(SessionEnd, RunsTheFullShutdownAndExitsZeroWithinThreeSeconds) {
-    TempAppFolder app;
-    const QByteArray stations = "Alpha\tJazz\tJazz\tUSA\tEnglish\thttp://alpha.example/\t\r\n"
-                                "Beta\tNews\tNews\tUK\tEnglish\thttp://beta.example/\t\r\n";
-    TempAppFolder::Write(app.StationFile(), stations);
+namespace {
 
+const QByteArray Stations = "Alpha\tJazz\tJazz\tUSA\tEnglish\thttp://alpha.example/\t\r\n"
+                            "Beta\tNews\tNews\tUK\tEnglish\thttp://beta.example/\t\r\n";
+
+// Runs the player's own run in a process of its own on `app` until the
+// session's end has ended it; its output, standard error included.
+QString RunUntilTheSessionEnds(const TempAppFolder &app, const QStringList &extra = {}) {
     QProcess child;
     child.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -24,9 +27,10 @@ TEST(SessionEnd, RunsTheFullShutdownAndExitsZeroWithinThreeSeconds) {
     env.remove("SESSION_MANAGER"); // never the real desktop session's
     child.setProcessEnvironment(env);
     // Under timeout, so that it ends even when this test is killed first.
-    child.start("timeout", {"--foreground", "-k", "5", "120",
-                            quorane::test::BuildPath("SESSION_END_CHILD"), app.App()});
-    ASSERT_TRUE(child.waitForStarted(30000));
+    child.start("timeout", QStringList{"--foreground", "-k", "5", "120",
+                                       quorane::test::BuildPath("SESSION_END_CHILD"), app.App()} +
+                               extra);
+    EXPECT_TRUE(child.waitForStarted(30000));
     // Generous: the start-up on a loaded machine; the 3 s of the end itself
     // are measured by the child from the moment it announced the end.
     const bool ended = child.waitForFinished(60000);
@@ -37,18 +41,41 @@ TEST(SessionEnd, RunsTheFullShutdownAndExitsZeroWithinThreeSeconds) {
         if (!child.waitForFinished(10000))
             child.kill();
         child.waitForFinished();
-        FAIL() << "the player is still running after the session's end\n" << out.toStdString();
+        ADD_FAILURE() << "the player is still running after the session's end\n"
+                      << out.toStdString();
+        return out;
     }
-    ASSERT_EQ(child.exitStatus(), QProcess::NormalExit) << out.toStdString();
-    ASSERT_EQ(child.exitCode(), 0) << out.toStdString();
+    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << out.toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
     EXPECT_TRUE(out.contains("ended ")) << out.toStdString();
     EXPECT_FALSE(out.contains("error box")) << out.toStdString();
+    return out;
+}
 
-    EXPECT_EQ(TempAppFolder::Read(app.StationFile()),
-              "Session Radio\tend\tTalk\tUK\tEnglish\thttp://session.example/\t\r\n" + stations);
+void ExpectSettingsAndPlacesWritten(const TempAppFolder &app) {
     const QByteArray settings = TempAppFolder::Read(app.SettingsFile());
     EXPECT_TRUE(settings.contains("\nVolume=37\n")) << settings.toStdString();
     EXPECT_TRUE(settings.contains("\nFav1=http://session.example/\n")) << settings.toStdString();
     EXPECT_EQ(IniSections(TempAppFolder::Read(app.GeometryFile())),
-              (QStringList{"Add a new station", "Proxy settings", "Quorane"}));
+              (QStringList{"Song history", "Add a new station", "Proxy settings", "Quorane"}));
+}
+
+} // namespace
+
+TEST(SessionEnd, RunsTheFullShutdownAndExitsZeroWithinThreeSeconds) {
+    TempAppFolder app;
+    TempAppFolder::Write(app.StationFile(), Stations);
+    RunUntilTheSessionEnds(app);
+    EXPECT_EQ(TempAppFolder::Read(app.StationFile()),
+              "Session Radio\tend\tTalk\tUK\tEnglish\thttp://session.example/\t\r\n" + Stations);
+    ExpectSettingsAndPlacesWritten(app);
+}
+
+TEST(SessionEnd, ASaveThatFailsIsToldOnStandardErrorAndEveryOtherStepStillRuns) {
+    TempAppFolder app;
+    TempAppFolder::Write(app.StationFile(), Stations);
+    const QString out = RunUntilTheSessionEnds(app, {"--without-data"});
+    EXPECT_TRUE(out.contains("Quorane: Cannot create file \"" + app.App() + "data/stations.txt\""))
+        << out.toStdString();
+    ExpectSettingsAndPlacesWritten(app);
 }

@@ -75,6 +75,9 @@ protected:
 } // namespace
 
 TEST_F(Tray, TheIconHasItsPictureNoTooltipAndTheTrayMenu) {
+    area.available = true;
+    tray->CheckNotificationArea();
+    ASSERT_NE(tray->Icon(), nullptr);
     EXPECT_EQ(tray->Hint(), "Quorane");
     EXPECT_FALSE(tray->ShowHint());
     EXPECT_TRUE(tray->Icon()->toolTip().isEmpty());
@@ -235,16 +238,20 @@ TEST_F(Tray, BringingTheWindowBackAppliesTheStateTheLastRunEndedIn) {
 }
 
 TEST_F(Tray, TheIconIsAddedWhenANotificationAreaAppears) {
-    // None at start (the offscreen platform has none): not shown yet.
-    EXPECT_FALSE(tray->Icon()->isVisible());
+    // None at start (the offscreen platform has none): no icon made yet, so
+    // the platform has not picked its kind of notification area either.
+    EXPECT_EQ(tray->Icon(), nullptr);
     QSignalSpy readded(tray, &TrayIcon::Readded);
     tray->CheckNotificationArea();
     EXPECT_EQ(readded.count(), 0);
+    EXPECT_EQ(tray->Icon(), nullptr);
 
     area.available = true;
     tray->CheckNotificationArea();
     EXPECT_EQ(readded.count(), 1);
+    ASSERT_NE(tray->Icon(), nullptr);
     EXPECT_TRUE(tray->Icon()->isVisible());
+    EXPECT_FALSE(tray->UsesStatusNotifier());
     tray->CheckNotificationArea();
     EXPECT_EQ(readded.count(), 1); // only when it (re)appears
 
@@ -275,7 +282,7 @@ struct TrayRun {
         Program program;
         ASSERT_FALSE(program.Aborted());
         TForm1 *form = program.Form1;
-        QPointer<QSystemTrayIcon> icon = form->TrayIcon1->Icon();
+        QPointer<QSystemTrayIcon> icon; // made when the tray comes
         int step = 0;
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -287,6 +294,8 @@ struct TrayRun {
                 step = 1;
             } else if (step == 1 && !form->isVisible()) {
                 wasInTray = true;
+                icon = form->TrayIcon1->Icon();
+                EXPECT_FALSE(icon.isNull());
                 step = 2;
                 form->TrayIcon1->RightButtonDown(QPoint(100, 100));
                 form->Exit2->trigger();

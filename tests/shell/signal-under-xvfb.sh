@@ -4,7 +4,10 @@
 # to 100% from the same menu, the station deleted with the Delete key), then
 # ended by SIGTERM, SIGINT and SIGHUP in turn. Each must end the player with
 # exit code 0 within 3 s and leave the three files as a normal exit writes
-# them, holding the run's changes.
+# them, holding the run's changes. A last run has its Data folder removed
+# before SIGTERM: the station list cannot be saved, which is told on
+# standard error (no box waits for an answer), and the player still ends
+# within 3 s with exit code 0, the settings and window places written.
 # usage: signal-under-xvfb.sh <application folder> [screenshot folder]
 set -euo pipefail
 appsrc=$(realpath "$1")
@@ -21,9 +24,10 @@ unset QT_QPA_PLATFORM
 # 180 s, even if this script is killed before its clean-up.
 timeout -k 5 170 xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x800x24" bash -c '
 set -u
-fail() { echo "FAIL ($sig): $*"; cat "$run/out.log" 2>/dev/null; exit 1; }
-for sig in TERM INT HUP; do
-  run="$TMPROOT/$sig"
+fail() { echo "FAIL ($case): $*"; cat "$run/out.log" 2>/dev/null; exit 1; }
+for case in TERM INT HUP TERM-without-data; do
+  sig=${case%%-*}
+  run="$TMPROOT/$case"
   mkdir -p "$run/app/Data" "$run/config"
   cp "$APPSRC/Quorane" "$run/app/"
   cp -r "$APPSRC/Plugins" "$run/app/"
@@ -48,8 +52,9 @@ for sig in TERM INT HUP; do
   xdotool key Down Down Down Down Right; sleep 0.3; xdotool key Return; sleep 0.3
   # The Delete key in the list deletes the selected station.
   xdotool key Delete; sleep 0.5
-  [ -n "$SHOTS" ] && import -window root "$SHOTS/before-$sig.png" 2>/dev/null
+  [ -n "$SHOTS" ] && import -window root "$SHOTS/before-$case.png" 2>/dev/null
   kill -0 $pid 2>/dev/null || fail "the player ended before the signal"
+  [ "$case" = TERM-without-data ] && rm -rf "$run/app/Data"
   start=$(date +%s%N)
   kill -$sig $pid
   for _ in $(seq 1 60); do kill -0 $pid 2>/dev/null || break; sleep 0.05; done
@@ -66,16 +71,23 @@ for sig in TERM INT HUP; do
   grep -qx "Volume=100" "$ini" || fail "volume not written: $(cat "$ini")"
   fav=$(sed -n "s/^Fav1=//p" "$ini")
   [ -n "$fav" ] || fail "favourite 1 not written"
-  [ $(grep -c "" "$st") -eq 5 ] || fail "the deleted station is still there"
-  grep -qF "$fav" "$st" && fail "the station set to slot 1 was not the one deleted"
   grep -qF "$fav" "$run/before.txt" || fail "favourite 1 is not a station of the list"
-  [ $(grep -c $'"'"'\r$'"'"' "$st") -eq 5 ] || fail "station file not in CR LF"
+  if [ "$case" = TERM-without-data ]; then
+    grep -q "Cannot create file" "$run/out.log" || fail "the failed save was not told"
+    [ -e "$run/app/Data" ] && fail "a Data folder came back"
+  else
+    [ $(grep -c "" "$st") -eq 5 ] || fail "the deleted station is still there"
+    grep -qF "$fav" "$st" && fail "the station set to slot 1 was not the one deleted"
+    [ $(grep -c $'"'"'\r$'"'"' "$st") -eq 5 ] || fail "station file not in CR LF"
+  fi
   keys=$(sed -n "s/^\([A-Za-z0-9]*\)=.*/\1/p" "$ini" | tr "\n" " ")
   expect="Proxy Volume SkinName $(for n in $(seq 1 14); do printf "Fav%s " $n; done)"
   [ "$keys" = "$expect" ] || fail "settings keys: $keys"
   sections=$(grep "^\[" "$geo" | tr "\n" " ")
-  [ "$sections" = "[Add a new station] [Proxy settings] [Quorane] " ] || fail "geometry: $sections"
-  echo "SIG$sig: exit 0 after $ms ms; Volume=100, Fav1=$fav, 5 of 6 stations, geometry of 3 windows"
+  [ "$sections" = "[Song history] [Add a new station] [Proxy settings] [Quorane] " ] || fail "geometry: $sections"
+  echo "$case: exit 0 after $ms ms; Volume=100, Fav1=$fav, geometry of 4 windows;" \
+    "$( [ "$case" = TERM-without-data ] && grep -m1 "Cannot create file" "$run/out.log" ||
+      echo "5 of 6 stations")"
 done
 '
-echo "PASS: SIGTERM, SIGINT and SIGHUP end the player as its Exit does"
+echo "PASS: SIGTERM, SIGINT and SIGHUP end the player as its Exit does, also when a save fails"

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The real player with a real notification area: under Xvfb, with trayer as
-# the panel (an XEmbed system tray), it checks that the tray icon is docked,
-# that minimising the player hides its main window, that a click on the icon
-# brings it back, that the icon is docked again when the panel restarts, and
-# that the tray menu's Exit ends the player through the full shutdown while
-# the window is hidden. Exits 77 (skipped) when a tool is missing.
+# the panel (an XEmbed system tray) started after the player, it checks that
+# the tray icon is docked, that minimising the player hides its main window,
+# that a click on the icon brings it back, that the icon is docked again when
+# the panel restarts, and that the tray menu's Exit ends the player through
+# the full shutdown while the window is hidden. Exits 77 (skipped) when a
+# tool is missing.
 # usage: tray-under-xvfb.sh <application folder> <bundled stations.txt>
 # With QUORANE_TRAY_SHOTS set to a folder, screenshots are left there.
 set -euo pipefail
@@ -88,36 +89,23 @@ find_window() { # smallest width, largest width -> prints the first viewable one
 # setting its WM_STATE to Iconic (3), and sets it to Normal (1) when the
 # window is mapped again. xdotool windowminimize only asks a WM to do so.
 wm_state() {
-  python3 - "$1" "$2" <<'EOF'
-import ctypes, sys
-x = ctypes.cdll.LoadLibrary("libX11.so.6")
-x.XOpenDisplay.restype = ctypes.c_void_p
-x.XInternAtom.restype = ctypes.c_ulong
-x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-x.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong,
-                              ctypes.c_int, ctypes.c_int, ctypes.c_void_p, ctypes.c_int]
-x.XCloseDisplay.argtypes = [ctypes.c_void_p]
-d = x.XOpenDisplay(None)
-atom = x.XInternAtom(d, b"WM_STATE", 0)
-data = (ctypes.c_long * 2)(int(sys.argv[2]), 0)
-x.XChangeProperty(d, int(sys.argv[1]), atom, atom, 32, 0, data, 2)
-x.XCloseDisplay(d)
-EOF
+  python3 "$(dirname "$(realpath "$0")")/../common/wm-state.py" "$1" "$2"
 }
 minimise() {
   xdotool windowminimize "$1" 2>/dev/null || true
   wm_state "$1" 3
 }
 
-start_trayer
-wait_for 100 xdotool search --name '^panel$' >/dev/null || fail "trayer did not start"
+# The panel starts after the player, as it may at login: the icon is made
+# and docked once the panel is there.
 "$app/Quorane" >"$TMPDIR_APP/out.log" 2>&1 &
 player=$!
 pids+=("$player")
-
 main=""; icon=""
 wait_for 300 eval 'main=$(find_window 300 5000)' || fail "the main window did not appear"
-wait_for 100 eval 'icon=$(find_window 8 64)' || fail "no tray icon docked in the panel"
+start_trayer
+wait_for 100 xdotool search --name '^panel$' >/dev/null || fail "trayer did not start"
+wait_for 300 eval 'icon=$(find_window 8 64)' || fail "no tray icon docked in the panel"
 sleep 0.5
 shot 1-started
 

@@ -91,10 +91,36 @@ TEST_F(StationFileBounds, AnEightBitFileKeepsItsTextAndIsWrittenBackInTheLocales
     list.LoadFromFile(path);
     EXPECT_EQ(list.Lines().ToStringList(), expected) << "the text survives a second run";
 
-    // One byte that is not UTF-8 makes the whole file 8-bit: the same rule
-    // as for stream titles, and one way to read it, not a mix of two.
+    // A line that is not UTF-8 as a whole is 8-bit, even where part of it
+    // would read as UTF-8.
     EXPECT_EQ(ReadList(Put("Caf\xC3\xA9 \xE9")),
               QStringList({QString::fromUtf8("Caf\u00c3\u00a9 \u00e9")}));
+}
+
+// Lists are pasted together: UTF-8 lines and a line copied from a Windows
+// list in one file. Each line is read by itself, so the UTF-8 lines come
+// back byte for byte after a read and a write; a mark still decides for the
+// whole file.
+TEST_F(StationFileBounds, EachLineOfAMixedFileIsReadInItsOwnEncoding) {
+    const QByteArray cafe = "Caf\xC3\xA9\tJazz\thttp://cafe.example/\t";
+    const QByteArray radio = "\xD0\xA0\xD0\xB0\xD0\xB4\xD0\xB8\xD0\xBE \xF0\x9F\x98\x80\t\t";
+    const QString path = Put(cafe + "\r\nZ\xFCrich \x80\tPop\r\n" + radio + "\r\n");
+    StationList list;
+    list.LoadFromFile(path);
+    EXPECT_EQ(list.Lines().ToStringList(),
+              QStringList({QString::fromUtf8(cafe), QString::fromUtf8("Z\u00fcrich \u20ac\tPop"),
+                           QString::fromUtf8(radio)}));
+    list.SaveToFile(path);
+    EXPECT_EQ(Bytes(path), cafe + "\r\nZ\xC3\xBCrich \xE2\x82\xAC\tPop\r\n" + radio + "\r\n");
+
+    // Each line by itself in the whole-text decoding too (the downloaded
+    // list's check), with its line ends kept.
+    EXPECT_EQ(StationFile::Decode("\xC3\xA9\r\xE9\n\xC3\xA9\r\n\xE9"),
+              QString::fromUtf8("\u00e9\r\u00e9\n\u00e9\r\n\u00e9"));
+
+    // With a UTF-8 mark the 8-bit line is not UTF-8: its byte is replaced.
+    EXPECT_EQ(ReadList(Put("\xEF\xBB\xBF" + cafe + "\nZ\xFCrich")),
+              QStringList({QString::fromUtf8(cafe), QString::fromUtf8("Z\uFFFDrich")}));
 }
 
 TEST_F(StationFileBounds, AUtf8FileIsWrittenBackByteForByte) {
@@ -129,10 +155,13 @@ TEST_F(StationFileBounds, CharactersAndLineEndsCutByABlockBoundaryReadWhole) {
     EXPECT_LINES(ReadList(Put(le)),
                  QStringList({QString(units, 'b') + QString::fromUtf8("\U0001F600")}));
 
-    // A byte that is not UTF-8 far into the file still decides its reading.
-    EXPECT_LINES(ReadList(Put("\xC3\xA9\n" + QByteArray(2 * Block, 'c') + "\xE9")),
-                 QStringList({QString::fromUtf8("\u00c3\u00a9"),
-                              QString(2 * Block, 'c') + QString::fromUtf8("\u00e9")}));
+    // A line of several blocks is decided as one: UTF-8 here, 8-bit there,
+    // whichever block holds the byte that decides.
+    EXPECT_LINES(
+        ReadList(Put("\xC3\xA9\n" + QByteArray(2 * Block, 'c') + "\xE9\n" + run + "\xC3\xA9")),
+        QStringList({QString::fromUtf8("\u00e9"),
+                     QString(2 * Block, 'c') + QString::fromUtf8("\u00e9"),
+                     QString(run) + QString::fromUtf8("\u00e9")}));
 }
 
 TEST_F(StationFileBounds, WhatIsNotARegularFileOrIsTooLargeIsRefusedAndTheListKept) {

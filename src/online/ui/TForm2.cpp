@@ -58,14 +58,17 @@ TForm2::TForm2(DynamicBass &engine, QWidget *parent) : TFormINI(parent), engine_
 void TForm2::FormCreate() {
     const IniFile settings(AppPaths::SettingsFile());
     ProxyPort->setText(settings.ReadString(MainSection, ProxyKey, QString()));
+    settingsRead_ = !settings.Unreadable();
     ApplyProxy(engine_, ProxyPort->text());
 }
 
 void TForm2::FormDestroy() {
-    IniFile settings(AppPaths::SettingsFile());
-    // A file Quorane could not read stays as it is; the start-up said so.
-    if (settings.Unreadable())
+    // A file Quorane could not read at start stays as it is, even when it
+    // can be read by now: the text here is not the one stored there, and
+    // the start-up said so.
+    if (!settingsRead_)
         return;
+    IniFile settings(AppPaths::SettingsFile());
     settings.WriteString(MainSection, ProxyKey, ProxyPort->text());
 }
 

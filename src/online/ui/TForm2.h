@@ -46,4 +46,7 @@ protected:
 private:
     // The playback object's engine: where the proxy text goes.
     DynamicBass &engine_;
+    // FormCreate read the settings file: only then does FormDestroy write
+    // the proxy back, so a file unreadable at start keeps its stored proxy.
+    bool settingsRead_ = false;
 };

@@ -9,6 +9,7 @@
 
 #include "fixtures/IcyServer.h"
 #include "playback/PlaybackState.h"
+#include "playback/StreamPlayer.h"
 #include "shell/MprisService.h"
 #include "shell/Program.h"
 
@@ -156,7 +157,12 @@ TEST_F(Mpris, TheDesktopFindsQuoraneByItsNameWithWhatItCanDo) {
     EXPECT_EQ(desktop->Get(Root, "CanRaise"), true);
     EXPECT_EQ(desktop->Get(Root, "CanQuit"), true);
     EXPECT_EQ(desktop->Get(PlayerIf, "PlaybackStatus"), "Stopped");
-    EXPECT_EQ(desktop->Get(PlayerIf, "CanPlay"), true);
+    // Nothing played yet and no favourite: Play, Pause, Next and Previous
+    // have nothing to act on.
+    EXPECT_EQ(desktop->Get(PlayerIf, "CanPlay"), false);
+    EXPECT_EQ(desktop->Get(PlayerIf, "CanPause"), false);
+    EXPECT_EQ(desktop->Get(PlayerIf, "CanGoNext"), false);
+    EXPECT_EQ(desktop->Get(PlayerIf, "CanGoPrevious"), false);
     EXPECT_EQ(desktop->Get(PlayerIf, "CanSeek"), false);
     EXPECT_DOUBLE_EQ(desktop->Get(PlayerIf, "Volume").toDouble(), 0.5);
     // Nothing played yet: no track.
@@ -181,6 +187,8 @@ TEST_F(Mpris, TheStreamTitleStopAndPlayPauseReachTheDesktop) {
         20000));
     QVariantMap m = desktop->Get(PlayerIf, "Metadata").toMap();
     EXPECT_EQ(m.value("xesam:title"), "Cold Morning");
+    // A radio has no cover to show.
+    EXPECT_FALSE(m.contains("mpris:artUrl"));
     EXPECT_EQ(m.value("xesam:artist"), QStringList{"Nina Frost"});
     EXPECT_EQ(m.value("xesam:album"), "Test FM");
     EXPECT_EQ(m.value("xesam:url"), url);
@@ -222,6 +230,94 @@ TEST_F(Mpris, TheStreamTitleStopAndPlayPauseReachTheDesktop) {
     ASSERT_TRUE(desktop->WaitForChange("PlaybackStatus", "Playing"));
     form->Stop1->trigger();
     EXPECT_TRUE(desktop->WaitForChange("PlaybackStatus", "Stopped"));
+}
+
+TEST_F(Mpris, AFileThatPlaysToItsEndStopsWithoutAFailure) {
+    // 2.5 s of sound with a Content-Length: a stream of known length.
+    server.addFile(
+        "/song.mp3", "audio/mpeg",
+        quorane::test::fileBytes(quorane::test::fixtureAudio("tone440.mp3")).substr(0, 40000));
+    const QByteArray url = QByteArray::fromStdString(server.url("/song.mp3"));
+    form->FavoriteUrls[0] = url;
+    form->FavoriteButtonClick(1);
+    ASSERT_TRUE(desktop->WaitForChange("PlaybackStatus", "Playing"));
+    const QString shown = form->StatusPanel(0);
+    ASSERT_TRUE(desktop->WaitForChange("PlaybackStatus", "Stopped"));
+    EXPECT_EQ(Active(), DWORD(BASS_ACTIVE_STOPPED));
+    // Its end is no failure: no text says so, and nothing connects again.
+    EXPECT_FALSE(QTest::qWaitFor([&] { return form->StatusPanel(0) != shown; }, 1500))
+        << form->StatusPanel(0).toStdString();
+    EXPECT_FALSE(shown.startsWith("Can't open")) << shown.toStdString();
+    EXPECT_EQ(server.connections("/song.mp3"), 1);
+    EXPECT_EQ(desktop->Get(PlayerIf, "PlaybackStatus"), "Stopped");
+}
+
+TEST_F(Mpris, TheAbilitiesFollowWhatThePlayerCanDo) {
+    // Next does nothing while every slot is free.
+    desktop->Call(PlayerIf, "Next");
+    QTest::qWait(200);
+    EXPECT_TRUE(form->Playback.CurrentUrl.isEmpty());
+
+    form->FavoriteUrls[6] = "http://slot7.example/";
+    EXPECT_TRUE(desktop->WaitForChange("CanGoNext", true));
+    EXPECT_EQ(desktop->LastChange("CanGoPrevious"), true);
+    Select({0});
+    form->sListView1DblClick();
+    ASSERT_TRUE(desktop->WaitForChange("PlaybackStatus", "Playing"));
+    EXPECT_EQ(desktop->LastChange("CanPlay"), true);
+    EXPECT_EQ(desktop->LastChange("CanPause"), true);
+    desktop->Call(PlayerIf, "Stop");
+    ASSERT_TRUE(desktop->WaitForChange("CanPause", false));
+    EXPECT_EQ(desktop->Get(PlayerIf, "CanPlay"), true); // the station again
+    form->FavoriteUrls[6].clear();
+    EXPECT_TRUE(desktop->WaitForChange("CanGoPrevious", false));
+    EXPECT_EQ(desktop->Get(PlayerIf, "CanGoNext"), false);
+}
+
+TEST_F(Mpris, NextAndPreviousStepThroughTheFilledSlots) {
+    for (const char *path : {"/a", "/b", "/c"})
+        server.addStream(path, Station());
+    const auto url = [&](const char *path) { return QByteArray::fromStdString(server.url(path)); };
+    form->FavoriteUrls[1] = url("/a");  // slot 2
+    form->FavoriteUrls[4] = url("/b");  // slot 5
+    form->FavoriteUrls[13] = url("/c"); // slot 14, the last
+    // Each step opens the slot's stream anew and ends with it playing.
+    const auto step = [&](const char *method, const char *path) {
+        SCOPED_TRACE(std::string(method) + " to " + path);
+        const int before = server.connections(path);
+        desktop->Call(PlayerIf, method);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return server.connections(path) > before &&
+                       form->Playback.CurrentUrl == url(path) && !form->Player->Connecting() &&
+                       form->Playback.Channel != 0 && Active() == BASS_ACTIVE_PLAYING;
+            },
+            20000))
+            << form->Playback.CurrentUrl.toStdString();
+    };
+    const auto playListStation = [&] {
+        Select({0});
+        form->sListView1DblClick();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !form->Player->Connecting(); }, 20000));
+    };
+
+    step("Next", "/a"); // from nothing: the first filled slot
+    step("Next", "/b");
+    step("Next", "/c");
+    step("Next", "/a"); // round to the first again
+    step("Previous", "/c");
+    step("Previous", "/b");
+    // A station in no slot: Previous takes the last slot, Next the first.
+    playListStation();
+    step("Previous", "/c");
+    playListStation();
+    step("Next", "/a");
+    // The same stream in two slots: Next goes on from the one played.
+    form->FavoriteUrls[11] = url("/a"); // slot 12
+    form->PlayFavoriteClick(12);
+    step("Next", "/c"); // slot 14, not slot 5 after slot 2
+    step("Next", "/a"); // slot 2, after wrapping
+    step("Previous", "/c");
 }
 
 TEST_F(Mpris, TheVolumeIsTheSliderBothWays) {

@@ -5,8 +5,9 @@
 // application's own session manager, as Qt does when the session manager
 // asks running programs to save. Prints how long the end took; exit code 0
 // is the player's own, 5 means the request was never made, 6 that the end
-// took more than 3 s.
-// usage: session_end_child <application folder>
+// took more than 3 s. With --without-data the Data folder is removed just
+// before the end is announced, so saving the station list fails.
+// usage: session_end_child <application folder> [--without-data]
 #include "platform/AppPaths.h"
 #include "platform/Prompts.h"
 #include "platform/ScriptedPrompts.h"
@@ -16,16 +17,19 @@
 #include "stations/StationListModel.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QSessionManager>
 #include <QSlider>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: session_end_child <application folder>\n");
+    const bool withoutData = argc == 3 && std::strcmp(argv[2], "--without-data") == 0;
+    if (argc != 2 && !withoutData) {
+        std::fprintf(stderr, "usage: session_end_child <application folder> [--without-data]\n");
         return 2;
     }
     QApplication app(argc, argv);
@@ -58,6 +62,8 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "the application has no session manager\n");
             std::exit(4);
         }
+        if (withoutData)
+            QDir(QString::fromLocal8Bit(argv[1]) + "/Data").removeRecursively();
         sinceRequest.start();
         Q_EMIT app.commitDataRequest(*manager);
     });
