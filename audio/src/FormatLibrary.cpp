@@ -3,17 +3,10 @@
 #include "EngineLog.h"
 
 #include <dlfcn.h>
-#include <string>
 
 namespace quorane::engine {
 
 namespace {
-
-// The soname of the libavformat the engine was built against: its ABI is the
-// one the headers above describe.
-std::string soname() {
-    return "libavformat.so." + std::to_string(LIBAVFORMAT_VERSION_MAJOR);
-}
 
 template <typename F> bool resolve(void *handle, const char *name, F &out) {
     out = reinterpret_cast<F>(dlsym(handle, name));
@@ -24,10 +17,12 @@ template <typename F> bool resolve(void *handle, const char *name, F &out) {
 
 const FormatLibrary *load() {
     static FormatLibrary lib;
-    std::string name = soname();
-    void *handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The soname of the libavformat the engine was built against: its ABI
+    // is the one the headers describe.
+    const char *name = FormatLibrarySoname;
+    void *handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        QLOG_INFO("cannot load %s: %s", name.c_str(), dlerror());
+        QLOG_INFO("cannot load %s: %s", name, dlerror());
         return nullptr;
     }
     bool ok = resolve(handle, "avformat_alloc_context", lib.allocContext) &
@@ -40,7 +35,7 @@ const FormatLibrary *load() {
               resolve(handle, "avio_context_free", lib.ioContextFree);
     if (!ok)
         return nullptr; // the handle stays: FFmpeg's libraries are not made to unload
-    QLOG_INFO("loaded %s for a container stream", name.c_str());
+    QLOG_INFO("loaded %s for a container stream", name);
     return &lib;
 }
 

@@ -12,9 +12,18 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/macros.h>
 }
 
 namespace quorane::engine {
+
+// The one list of the libraries the engine opens by name at run time, each
+// as it is handed to dlopen. A package must depend on what ships each of
+// them itself: dpkg-shlibdeps sees only what is linked (tests/package checks
+// the package's Depends against this list).
+inline constexpr char FormatLibrarySoname[] =
+    "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR);
+inline constexpr const char *LoadedByName[] = {FormatLibrarySoname};
 
 struct FormatLibrary {
     decltype(&avformat_alloc_context) allocContext;

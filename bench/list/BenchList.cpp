@@ -7,23 +7,19 @@
 //   2.4, and the peak memory while the file is read, against 2.5.
 // Each time is the median of several runs, with the UI thread's own CPU
 // time beside it.
-#include "platform/AppPaths.h"
-#include "platform/Prompts.h"
-#include "platform/ScriptedPrompts.h"
 #include "shell/StationListView.h"
 #include "shell/TForm1.h"
 #include "stations/StationList.h"
 #include "stations/StationListModel.h"
 
+#include "common/BenchAppFolder.h"
 #include "common/ProcStatus.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -104,14 +100,8 @@ int main(int argc, char **argv) {
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    ScriptedPrompts prompts; // nothing may block: no engine in the folder
-    Prompts::Install(&prompts);
-
-    QTemporaryDir dir;
-    QDir(dir.path()).mkpath("app/Data");
-    QDir(dir.path()).mkpath("config");
-    qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toLocal8Bit());
-    const QString stationFile = dir.path() + "/app/Data/stations.txt";
+    BenchAppFolder folder; // no engine in it: nothing plays
+    const QString stationFile = folder.StationFile();
     qint64 fileSize = 0;
     {
         const QByteArray bytes = MakeFile();
@@ -145,7 +135,6 @@ int main(int argc, char **argv) {
                     reading / 2.5);
     }
 
-    AppPaths::SetExecutableForTesting(dir.path() + "/app/Quorane");
     TForm1 form;
     form.resize(812, 423 + form.ClientTop());
     form.show();
@@ -196,6 +185,5 @@ int main(int argc, char **argv) {
     std::snprintf(what, sizeof what, "draw a screenful (%d rows, %dx%d)", rowsShown,
                   form.sListView1->width(), form.sListView1->height());
     PrintTime(what, draw, FrameMs);
-    Prompts::Install(nullptr);
     return 0;
 }

@@ -1,6 +1,7 @@
 // Opens each station of a station file (tab-separated, URL in the sixth field)
 // with the engine, as the player would, and prints one line per station:
-// whether it plays, its format, bitrate, first title and time to first audio.
+// whether it plays (it opened and still plays a few seconds later), its
+// format, bitrate, first title and time to first audio.
 // For a machine that is online: it tells which bundled stations still work.
 #include "bass.h"
 
@@ -100,12 +101,24 @@ int main(int argc, char **argv) {
             tags = BASS_ChannelGetTags(ch, BASS_TAG_HTTP);
         std::string type = header(tags, "Content-Type");
         std::string br = header(tags, "icy-br");
-        // The first title: most stations send it at once, some with the song.
+        // The first title: most stations send it at once, some with the song;
+        // a stream without ICY metadata has none to wait for.
         std::string first;
-        for (auto until = Clock::now() + std::chrono::seconds(8);
-             first.empty() && Clock::now() < until;)
+        const auto wait =
+            header(tags, "icy-metaint").empty() ? std::chrono::seconds(2) : std::chrono::seconds(8);
+        for (auto until = Clock::now() + wait; first.empty() && Clock::now() < until;)
             if ((first = title(BASS_ChannelGetTags(ch, BASS_TAG_META))).empty())
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // Still playing by now: the stream decodes, it did not merely open.
+        const DWORD state = BASS_ChannelIsActive(ch);
+        if (state != BASS_ACTIVE_PLAYING) {
+            ++failed;
+            std::printf("FAIL  %-34s %s after opening  %s\n", name.c_str(),
+                        state == BASS_ACTIVE_STALLED ? "stalled" : "stopped", f[5].c_str());
+            std::fflush(stdout);
+            BASS_StreamFree(ch);
+            continue;
+        }
         std::printf("OK    %-34s %-28s %5s kbit/s  first audio %5ld ms  %s\n", name.c_str(),
                     type.empty() ? "?" : type.c_str(), br.empty() ? "?" : br.c_str(), ms,
                     first.empty() ? "(no title)" : first.c_str());

@@ -1,26 +1,26 @@
 #pragma once
-// The list server's HTTP side: one thread that polls the listening socket
-// and every client, so that many listeners at once, slow ones included, cost
-// a little memory each and never a thread. Each client must send a whole
-// request within the request time (a client that drips its request byte by
-// byte is cut off with 408), a kept connection waits for its next request at
-// most the idle time, and at most `maxClients` are served at once (the
-// next get 503). HTTP/1.0 and 1.1, keep-alive as the client asks for it, one
-// log line per request. Run() on any one thread; Stop() from any thread or
-// from a signal handler (it writes one byte to a pipe).
+// The list server's HTTP side, on GNU libmicrohttpd: one daemon for each
+// address it listens on, each serving all its connections from one thread
+// of its own (epoll), so that many listeners at once, slow ones included,
+// cost a little memory each and never a thread. The library parses the
+// requests, keeps connections alive as the client asks, answers HEAD, and
+// closes a connection that has been idle for the idle time; the connection
+// table adds what it cannot do alone (the limits across all addresses and
+// the whole-request and whole-answer time limits). Answers go out without
+// the small-packet delay, so a kept connection is as quick as a new one.
+// One log line per request, with the body bytes that actually went out.
+// Listen() and Start() on one thread, then Stop() (or the destructor) on
+// the same one; the callbacks run on the library's threads.
+#include "AccessLog.h"
+#include "ConnectionTable.h"
 #include "ListService.h"
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <list>
 #include <string>
+#include <vector>
 
-struct ServerLimits {
-    int requestTimeoutMs = 10000;
-    int idleTimeoutMs = 15000;
-    int maxClients = 256;
-};
+struct MHD_Daemon;
 
 class HttpServer {
 public:
@@ -29,38 +29,34 @@ public:
     HttpServer(const HttpServer &) = delete;
     HttpServer &operator=(const HttpServer &) = delete;
 
-    // Binds and listens on host:port (port 0: a free one). False, with the
-    // reason, when that fails.
+    // Binds and listens on every address that `host` names (a numeric
+    // address, a name, or "" for every address of the machine, IPv4 and
+    // IPv6), on `port` (0: the port an earlier address got, else a free
+    // one, so that all serve on one port). Called once for each address to
+    // serve, before Start(). False, with the reason, when an address cannot
+    // be bound.
     bool Listen(const std::string &host, uint16_t port, std::string &error);
-    // "address:port" that it listens on, once Listen succeeded.
-    const std::string &Address() const { return address_; }
-    uint16_t Port() const { return port_; }
-
-    // Serves until Stop(); then closes every connection.
-    void Run();
+    // Serves every address Listen() bound until Stop().
+    bool Start(std::string &error);
+    // Stops serving and closes every connection.
     void Stop();
-    // The descriptor Stop() writes to, for a signal handler.
-    int StopFd() const { return wake_[1]; }
+
+    // "address:port" of each bound address, in the order bound.
+    const std::vector<std::string> &Addresses() const { return addresses_; }
+    uint16_t Port() const { return port_; }
+    // Answers going out now; each is logged when it is done.
+    int AnswersGoingOut() { return table_.AnswersGoingOut(); }
 
 private:
-    using Clock = std::chrono::steady_clock;
-    struct Client;
-    void Accept();
-    // Reads what came, answers what is complete; false when it is to close.
-    bool OnReadable(Client &c);
-    bool OnWritable(Client &c);
-    // Takes the next complete request out of the client's bytes, if any.
-    bool Advance(Client &c);
-    void Queue(Client &c, const HttpResponse &r, bool keep);
-    void Log(const Client &c, const std::string &request, int status, size_t bytes,
-             const std::string &note);
+    struct Callbacks;
+    friend struct Callbacks;
 
     ListService &service_;
-    ServerLimits limits_;
-    std::FILE *log_;
-    int listenFd_ = -1;
-    int wake_[2] = {-1, -1};
+    const ServerLimits limits_;
+    AccessLog log_;
+    ConnectionTable table_;
     uint16_t port_ = 0;
-    std::string address_;
-    std::list<Client> clients_;
+    std::vector<int> listenFds_;
+    std::vector<std::string> addresses_;
+    std::vector<MHD_Daemon *> daemons_;
 };

@@ -10,8 +10,11 @@ const char ListServerOptions::Usage[] =
     "  Serves DIR/stations.txt and DIR/ver.txt under /quorane/, the page /quorane/,\n"
     "  and keeps stations submitted to /quorane/add.php in DIR/pending.txt.\n"
     "  --listen   address and port to listen on (default 127.0.0.1:8080;\n"
-    "             0.0.0.0:8080 for every network of the machine)\n"
-    "  --timeout  seconds a client may take to send a request (default 10)\n";
+    "             0.0.0.0:8080 for every IPv4 network of the machine, :8080 for\n"
+    "             IPv4 and IPv6, [::1]:8080 for an IPv6 address); repeat it, or\n"
+    "             separate addresses with commas, to listen on several\n"
+    "  --timeout  seconds a client may take to send a request, and to read an\n"
+    "             answer (default 30)\n";
 
 namespace {
 
@@ -24,6 +27,30 @@ bool Number(const std::string &text, long min, long max, long &out) {
 }
 
 } // namespace
+
+bool ListServerOptions::AddListen(const std::string &value, std::string &error) {
+    size_t at = 0;
+    do {
+        const size_t comma = value.find(',', at);
+        const std::string one = value.substr(at, comma - at);
+        at = comma == std::string::npos ? comma : comma + 1;
+        const size_t colon = one.rfind(':');
+        long port = 0;
+        if (colon == std::string::npos || !Number(one.substr(colon + 1), 0, 65535, port)) {
+            error = "--listen takes ADDR:PORT, such as 127.0.0.1:8080";
+            return false;
+        }
+        std::string host = one.substr(0, colon);
+        if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+            host = host.substr(1, host.size() - 2);
+        else if (host.find(':') != std::string::npos) {
+            error = "--listen takes an IPv6 address in brackets, such as [::1]:8080";
+            return false;
+        }
+        listen.emplace_back(host, uint16_t(port));
+    } while (at != std::string::npos);
+    return true;
+}
 
 bool ListServerOptions::Parse(int argc, char **argv, std::string &error) {
     for (int i = 1; i < argc; ++i) {
@@ -50,19 +77,12 @@ bool ListServerOptions::Parse(int argc, char **argv, std::string &error) {
                 return false;
             }
             timeoutSeconds = int(seconds);
-        } else {
-            const size_t colon = value.rfind(':');
-            long p = 0;
-            if (colon == std::string::npos || !Number(value.substr(colon + 1), 0, 65535, p)) {
-                error = "--listen takes ADDR:PORT, such as 127.0.0.1:8080";
-                return false;
-            }
-            host = value.substr(0, colon);
-            if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
-                host = host.substr(1, host.size() - 2);
-            port = uint16_t(p);
+        } else if (!AddListen(value, error)) {
+            return false;
         }
     }
+    if (listen.empty())
+        listen.emplace_back("127.0.0.1", 8080);
     if (root.empty()) {
         error = std::string("--root DIR is required\n") + Usage;
         return false;

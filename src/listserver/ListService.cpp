@@ -26,14 +26,19 @@ std::string PathOf(const std::string &target) {
     return target.substr(0, target.find('?'));
 }
 
-} // namespace
-
-ListService::ListService(std::string root) : root_(std::move(root)) {
-    while (root_.size() > 1 && root_.back() == '/')
-        root_.pop_back();
+std::string WithoutTrailingSlash(std::string root) {
+    while (root.size() > 1 && root.back() == '/')
+        root.pop_back();
+    return root;
 }
 
+} // namespace
+
+ListService::ListService(std::string root, SubmissionLimits limits)
+    : root_(WithoutTrailingSlash(std::move(root))), limits_(limits), rate_(limits.perMinute) {}
+
 std::shared_ptr<const std::string> ListService::File(const std::string &path, std::string &reason) {
+    const std::lock_guard<std::mutex> lock(cacheMutex_);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         reason = std::strerror(errno);
@@ -97,16 +102,39 @@ HttpResponse ListService::Page() {
     return r;
 }
 
-HttpResponse ListService::Submit(const HttpRequest &request) {
-    if (const std::string *type = request.Header("Content-Type")) {
-        const std::string bare = type->substr(0, type->find(';'));
-        if (::strcasecmp(bare.c_str(), "application/x-www-form-urlencoded") != 0) {
-            HttpResponse r = Text(415, "Unsupported Media Type",
-                                  "A station is submitted as application/x-www-form-urlencoded.");
-            r.note = "refused: " + bare;
-            return r;
-        }
+std::optional<HttpResponse> ListService::Screen(const HttpRequest &head,
+                                                const std::string &address) {
+    if (head.method != "POST" || PathOf(head.target) != "/quorane/add.php")
+        return std::nullopt;
+    // A browser puts Origin on every form it posts from a page; Quorane's
+    // own request never has one. So a page of any site that someone on the
+    // network opens cannot fill pending.txt behind their back.
+    if (const std::string *origin = head.Header("Origin")) {
+        HttpResponse r =
+            Text(403, "Forbidden", "Stations are submitted from Quorane, not from a web page.");
+        r.note = "refused: Origin " + *origin;
+        return r;
     }
+    const std::string *type = head.Header("Content-Type");
+    const std::string bare = type ? type->substr(0, type->find(';')) : std::string("none");
+    if (!type || ::strcasecmp(bare.c_str(), "application/x-www-form-urlencoded") != 0) {
+        HttpResponse r = Text(415, "Unsupported Media Type",
+                              "A station is submitted as application/x-www-form-urlencoded.");
+        r.note = "refused: " + bare;
+        return r;
+    }
+    int retryAfter = 0;
+    if (!rate_.Take(address, retryAfter)) {
+        HttpResponse r = Text(429, "Too Many Requests",
+                              "Too many stations from your address; please wait a minute.");
+        r.headers.push_back("Retry-After: " + std::to_string(retryAfter));
+        r.note = "refused: over " + std::to_string(limits_.perMinute) + " a minute";
+        return r;
+    }
+    return std::nullopt;
+}
+
+HttpResponse ListService::Submit(const HttpRequest &request) {
     StationSubmission::Fields fields;
     std::string reason, line;
     if (!StationSubmission::DecodeForm(request.body, fields, reason) ||
@@ -115,11 +143,22 @@ HttpResponse ListService::Submit(const HttpRequest &request) {
         r.note = "refused: " + reason;
         return r;
     }
-    if (!PendingFile::Append(PendingPath(), line, reason)) {
+    switch (PendingFile::Append(PendingPath(), line, limits_.pendingMaxBytes, reason)) {
+    case PendingFile::Result::Stored:
+        break;
+    case PendingFile::Result::Full: {
+        HttpResponse r = Text(507, "Insufficient Storage",
+                              "The list server holds all the new stations it can until they "
+                              "are reviewed; please try again later.");
+        r.note = "pending.txt full: " + reason;
+        return r;
+    }
+    case PendingFile::Result::Failed: {
         HttpResponse r = Text(500, "Internal Server Error",
                               "The station could not be stored; please try again later.");
         r.note = "pending.txt: " + reason;
         return r;
+    }
     }
     const std::string name = line.substr(0, line.find('\t'));
     HttpResponse r = Text(200, "OK", "Thank you. \"" + name + "\" waits for review.");

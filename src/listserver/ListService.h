@@ -4,12 +4,18 @@
 // /quorane/, and the submissions to /quorane/add.php, which go to
 // pending.txt. The files are read again whenever they change on disk, so
 // whoever looks after the list edits stations.txt and the next download has
-// it, without a restart. Used by the server's one thread.
+// it, without a restart. Submissions are bounded: a page of another site
+// cannot post one, one address sends at most so many a minute, and
+// pending.txt stops growing at its size limit. Shared by the server's
+// threads; thread-safe.
 #include "HttpRequest.h"
+#include "SubmissionRate.h"
 
 #include <ctime>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -25,9 +31,22 @@ struct HttpResponse {
     std::string note;
 };
 
+// How much the server takes in from listeners.
+struct SubmissionLimits {
+    size_t pendingMaxBytes = 10 * 1024 * 1024; // then 507
+    int perMinute = 20;                        // per address, then 429
+};
+
 class ListService {
 public:
-    explicit ListService(std::string root);
+    explicit ListService(std::string root, SubmissionLimits limits = {});
+
+    // What can be answered from the request's head alone, before its body
+    // is read (a submission refused for where it comes from or what it
+    // carries); nothing when the body is wanted. `address` is the client's,
+    // without its port. A submission let through counts for its address.
+    std::optional<HttpResponse> Screen(const HttpRequest &head, const std::string &address);
+    // The answer to a whole request that Screen let through.
     HttpResponse Handle(const HttpRequest &request);
 
     // The folder's files.
@@ -50,6 +69,9 @@ private:
         timespec modified{};
         std::shared_ptr<const std::string> bytes;
     };
-    std::string root_;
+    const std::string root_;
+    const SubmissionLimits limits_;
+    SubmissionRate rate_;
+    std::mutex cacheMutex_; // guards cache_
     std::map<std::string, Cached> cache_;
 };

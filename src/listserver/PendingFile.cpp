@@ -9,25 +9,30 @@
 
 namespace PendingFile {
 
-bool Append(const std::string &path, const std::string &line, std::string &reason) {
+Result Append(const std::string &path, const std::string &line, size_t maxBytes,
+              std::string &reason) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
         reason = std::strerror(errno);
-        return false;
+        return Result::Failed;
     }
-    bool ok = false;
+    Result result = Result::Failed;
     int rc;
     while ((rc = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
     }
     struct stat before {};
     if (rc != 0 || ::fstat(fd, &before) != 0) {
         reason = std::strerror(errno);
+    } else if (size_t(before.st_size) + line.size() > maxBytes) {
+        // Under the lock: no other server can slip a line in past the limit.
+        reason = "it holds " + std::to_string(before.st_size) + " bytes";
+        result = Result::Full;
     } else {
         ssize_t n;
         while ((n = ::write(fd, line.data(), line.size())) < 0 && errno == EINTR) {
         }
         if (n == ssize_t(line.size())) {
-            ok = true;
+            result = Result::Stored;
         } else {
             reason = n < 0 ? std::strerror(errno) : "the disk took only part of the line";
             // Under the lock nobody else appended: cut back to where it was.
@@ -36,7 +41,7 @@ bool Append(const std::string &path, const std::string &line, std::string &reaso
         }
     }
     ::close(fd); // also releases the lock
-    return ok;
+    return result;
 }
 
 } // namespace PendingFile

@@ -6,20 +6,7 @@
 
 #include <csignal>
 #include <cstdio>
-#include <unistd.h>
-
-namespace {
-
-// The server's stop pipe, for the signal handler.
-volatile sig_atomic_t g_stopFd = -1;
-
-void OnSignal(int) {
-    const char byte = 1;
-    if (g_stopFd >= 0) [[maybe_unused]]
-        const ssize_t n = ::write(g_stopFd, &byte, 1);
-}
-
-} // namespace
+#include <pthread.h>
 
 int main(int argc, char **argv) {
     ListServerOptions options;
@@ -28,25 +15,39 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "quorane-listserver: %s\n", error.c_str());
         return 2;
     }
+    // Blocked before any thread starts, so that every thread of the server
+    // leaves them to the wait below.
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGINT);
+    ::pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
     ListService service(options.root);
     ServerLimits limits;
     limits.requestTimeoutMs = options.timeoutSeconds * 1000;
     HttpServer server(service, limits, stderr);
-    if (!server.Listen(options.host, options.port, error)) {
-        std::fprintf(stderr, "quorane-listserver: cannot listen on %s\n", error.c_str());
+    for (const auto &[host, port] : options.listen) {
+        if (!server.Listen(host, port, error)) {
+            std::fprintf(stderr, "quorane-listserver: cannot listen on %s\n", error.c_str());
+            return 1;
+        }
+    }
+    if (!server.Start(error)) {
+        std::fprintf(stderr, "quorane-listserver: %s\n", error.c_str());
         return 1;
     }
-    g_stopFd = server.StopFd();
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::sigaction(SIGINT, &sa, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-    std::fprintf(stderr, "quorane-listserver: serving %s on http://%s/quorane/\n",
-                 options.root.c_str(), server.Address().c_str());
+    std::string where;
+    for (const std::string &address : server.Addresses())
+        where += (where.empty() ? "" : " and ") + ("http://" + address + "/quorane/");
+    std::fprintf(stderr, "quorane-listserver: serving %s on %s\n", options.root.c_str(),
+                 where.c_str());
     std::fflush(stderr);
-    server.Run();
+    int signal = 0;
+    while (::sigwait(&stop, &signal) != 0) {
+    }
+    server.Stop();
     std::fprintf(stderr, "quorane-listserver: stopped\n");
     return 0;
 }

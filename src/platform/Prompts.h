@@ -14,7 +14,8 @@ public:
     virtual ~Prompts() = default;
     // A Yes/No question with a question icon; true only for Yes.
     virtual bool AskYesNo(QWidget *owner, const QString &title, const QString &text) = 0;
-    // A box with an OK button only.
+    // A box with an OK button only; without an owner it stands over the
+    // active window.
     virtual void Message(QWidget *owner, const QString &title, const QString &text, Icon icon) = 0;
     // File dialogs; an empty result means the user cancelled. `filter` is a
     // name pattern such as "*.txt".

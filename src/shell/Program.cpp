@@ -1,5 +1,6 @@
 #include "shell/Program.h"
 
+#include "directory/ui/TFormFindStations.h"
 #include "history/ui/TFormHistory.h"
 #include "online/ui/TForm2.h"
 #include "online/ui/TForm3.h"
@@ -25,11 +26,14 @@ Program::Program() {
     Form3->Model = Form1->Model;
     FormHistory = new TFormHistory(*Form1->History);
     Form1->FormHistory = FormHistory;
+    FormFind = new TFormFindStations(*Form1, Form1->DirectoryServer);
+    Form1->FormFind = FormFind;
 }
 
 Program::~Program() {
     // A normal run has destroyed its windows in Shutdown(); an aborted one
     // writes nothing and simply lets them go.
+    delete FormFind;
     delete FormHistory;
     delete Form3;
     delete Form2;
@@ -75,7 +79,7 @@ int Program::Run() {
 void Program::Shutdown() {
     if (Aborted())
         return;
-    TFormINI *const order[] = {FormHistory, Form3, Form2, Form1};
+    TFormINI *const order[] = {FormFind, FormHistory, Form3, Form2, Form1};
     for (TFormINI *form : order) {
         form->hide();
         Dispatch([&] { form->FormDestroy(); });
@@ -85,10 +89,12 @@ void Program::Shutdown() {
             std::fprintf(stderr, "Quorane: %s\n", e.message().toLocal8Bit().constData());
         }
     }
+    delete FormFind;
     delete FormHistory;
     delete Form3;
     delete Form2;
     delete Form1;
+    FormFind = nullptr;
     FormHistory = nullptr;
     Form3 = nullptr;
     Form2 = nullptr;

@@ -4,12 +4,13 @@
 class TForm1;
 class TForm2;
 class TForm3;
+class TFormFindStations;
 class TFormHistory;
 
 class Program {
 public:
-    // Creates TForm1 (which runs the start-up), then TForm2, TForm3 and the
-    // "Song history" window.
+    // Creates TForm1 (which runs the start-up), then TForm2, TForm3, the
+    // "Song history" window and the "Find stations" window.
     // When the start-up aborted (an engine of another version), nothing more
     // is created: Aborted() is then true and Shutdown() writes nothing.
     Program();
@@ -18,10 +19,10 @@ public:
     bool Aborted() const;
     // Shows the main window and runs the message loop until it is closed.
     int Run();
-    // Destroys the song history window, TForm3, TForm2 and TForm1, each
-    // hidden, its destruction event run, then its geometry written. A
-    // geometry file that cannot be written is reported on standard error;
-    // the shutdown completes.
+    // Destroys the find window, the song history window, TForm3, TForm2 and
+    // TForm1, each hidden, its destruction event run, then its geometry
+    // written. A geometry file that cannot be written is reported on
+    // standard error; the shutdown completes.
     void Shutdown();
 
     // The whole run once the application and its prompts exist: the windows,
@@ -35,4 +36,6 @@ public:
     TForm2 *Form2 = nullptr;
     TForm3 *Form3 = nullptr;
     TFormHistory *FormHistory = nullptr;
+    // The "Find stations" window, created last and destroyed first.
+    TFormFindStations *FormFind = nullptr;
 };

@@ -14,6 +14,7 @@
 #include "shell/SkinManager.h"
 #include "shell/SkinMenu.h"
 #include "shell/StationListView.h"
+#include "shell/TrayIcon.h"
 #include "stations/StationListModel.h"
 #include "window/Dispatch.h"
 
@@ -79,7 +80,10 @@ TForm1::TForm1(QWidget *parent)
 
 // The player goes first (it waits for its open workers and releases the
 // stream), then the engine is unloaded with Playback.
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // The tray goes before its menu, which it empties on its way out.
+    delete TrayIcon1;
+}
 
 int TForm1::ClientTop() const {
     return MainMenu1 ? MainMenu1->sizeHint().height() : 0;
@@ -273,6 +277,10 @@ void TForm1::BuildMenus() {
     Clearlist1 = item(List1, QStringLiteral("Clear list"), Qt::CTRL | Qt::Key_Delete);
     List1->addSeparator();
     Songhistory1 = item(List1, QStringLiteral("Song history"), Qt::CTRL | Qt::Key_H);
+    // The community directory: a group of its own.
+    List1->addSeparator();
+    Findstations1 = item(List1, QStringLiteral("Find stations..."), Qt::CTRL | Qt::Key_F);
+    List1->addSeparator();
 
     Skins1 = MainMenu1->addMenu(QStringLiteral("Skins"));
     Skins1->menuAction()->setVisible(false);
@@ -303,6 +311,9 @@ void TForm1::BuildMenus() {
     N5 = PopupMenu2->addMenu(QStringLiteral("Volume control"));
     Volume1001 = item(N5, QStringLiteral("Volume 100%"));
     Mute1 = item(N5, QStringLiteral("Mute"));
+    // Last, so the items above keep their places for the keyboard.
+    PopupMenu2->addSeparator();
+    Findstations2 = item(PopupMenu2, QStringLiteral("Find stations..."));
 
     // The tray menu, opened by the tray icon TrayIcon1.
     PopupMenu1 = new QMenu(this);
@@ -344,6 +355,8 @@ void TForm1::ConnectHandlers() {
     for (size_t i = 0; i < SleepMinutes.size(); ++i)
         Connect(SleepItem[i], &QAction::triggered, this,
                 [this, minutes = SleepMinutes[i]] { SleepTimerClick(minutes); });
+    on(Findstations1, &TForm1::Findstations1Click);
+    on(Findstations2, &TForm1::Findstations1Click);
     for (int n = 1; n <= 14; ++n) {
         Connect(PlaySlot[n - 1], &QAction::triggered, this, [this, n] { PlayFavoriteClick(n); });
         Connect(SetSlot[n - 1], &QAction::triggered, this, [this, n] { SetFavoriteClick(n); });

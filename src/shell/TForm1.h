@@ -5,6 +5,7 @@
 // station list, the favourites and the skin manager, and runs the program's
 // start-up (FormCreate) and its part of the shutdown (FormDestroy).
 // Everything here belongs to the UI thread.
+#include "directory/DirectoryHost.h"
 #include "playback/PlaybackState.h"
 #include "playback/PlayerView.h"
 #include "stations/StationList.h"
@@ -39,9 +40,11 @@ class TForm2;
 class TForm3;
 class TFormHistory;
 class TitleNotifier;
+class TFormFindStations;
 class TrayIcon;
+class IniFile;
 
-class TForm1 : public TFormINI, public PlayerView {
+class TForm1 : public TFormINI, public PlayerView, public DirectoryHost {
     Q_OBJECT
 public:
     explicit TForm1(QWidget *parent = nullptr);
@@ -109,6 +112,21 @@ public:
     void PlayUrl(const QByteArray &url);
     void Downloadlistfromserver1Click();
     void Update1Click();
+
+    // ---- the community directory (TForm1Directory.cpp) ----
+    // List > "Find stations...", Ctrl+F, and the list menu's item: opens
+    // the find window.
+    void Findstations1Click();
+    // What the find window does with a result: played as the list's play
+    // command plays, added at the top of the list (shown at once), or put
+    // in a favourite slot.
+    void PlayDirectoryStation(const QString &name, const QByteArray &url) override;
+    void AddStationLine(const QString &line) override;
+    void SetFavoriteUrl(int slot, const QByteArray &url) override;
+    // Reads DirectoryServer of section Main (LoadSettings); never written.
+    void LoadDirectorySetting(const IniFile &ini);
+    // The directory server the settings name, empty: look the servers up.
+    QString DirectoryServer;
 
     // ---- tray icon (TForm1Tray.cpp) ----
     void TrayIcon1Click();
@@ -187,6 +205,8 @@ public:
     // it; set right after their creation, null until then.
     TForm2 *Form2 = nullptr;
     TForm3 *Form3 = nullptr;
+    // The find window, created by the program after the dialogs; null until then.
+    TFormFindStations *FormFind = nullptr;
 
     // ---- controls ----
     QMenuBar *MainMenu1 = nullptr;
@@ -216,6 +236,8 @@ public:
     std::array<QAction *, 14> SetSlot{};  // Slot11 ... Slot141
     QAction *Addanewstation2 = nullptr, *Deletestation1 = nullptr, *Volume1001 = nullptr,
             *Mute1 = nullptr;
+    // List > "Find stations..." and the list menu's "Find stations...".
+    QAction *Findstations1 = nullptr, *Findstations2 = nullptr;
     QAction *Quorane1 = nullptr, *Restore1 = nullptr, *Stop1 = nullptr, *Exit2 = nullptr;
     // File > "Notify on title change" (a tick), File > "Sleep timer" with
     // its radio items (SleepMinutes), List > "Song history".

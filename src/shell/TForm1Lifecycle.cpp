@@ -154,6 +154,7 @@ void TForm1::LoadSettings() {
     settingsRead_ = true;
     if (!problem.isEmpty())
         ShowErrorBox(problem);
+    LoadDirectorySetting(ini);
 }
 
 void TForm1::SaveSettings() {

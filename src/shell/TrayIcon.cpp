@@ -102,6 +102,13 @@ void TrayIcon::CreateIcon(bool statusNotifier) {
 TrayIcon::~TrayIcon() {
     // The icon leaves the notification area with its QSystemTrayIcon.
     qApp->removeEventFilter(this);
+    // The menu exported to a StatusNotifierItem host keeps one item of Qt's
+    // per action, and Qt frees those only when an action leaves the menu,
+    // never with the menu: the actions leave it here, while it is there.
+    if (icon_ && statusNotifier_ && popupMenu_) {
+        for (QAction *action : popupMenu_->actions())
+            popupMenu_->removeAction(action);
+    }
 }
 
 void TrayIcon::SetHint(const QString &hint) {

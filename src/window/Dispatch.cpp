@@ -4,8 +4,6 @@
 #include "platform/ErrorText.h"
 #include "platform/Prompts.h"
 
-#include <QApplication>
-
 namespace {
 QString g_title; // UI thread
 }
@@ -21,6 +19,7 @@ void SetApplicationTitle(const QString &title) {
 }
 
 void ShowErrorBox(const QString &message) {
-    Prompts::Current().Message(QApplication::activeWindow(), ApplicationTitle(),
-                               ErrorBoxText(message), Prompts::Icon::Error);
+    // No owner: the box belongs to whichever window is active (QtPrompts).
+    Prompts::Current().Message(nullptr, ApplicationTitle(), ErrorBoxText(message),
+                               Prompts::Icon::Error);
 }

@@ -11,6 +11,7 @@
 set -uo pipefail
 appsrc=$(realpath "$1")
 here=$(dirname "$(realpath "$0")")
+. "$here/../common/own-display.sh"
 for tool in Xvfb xdotool icecast2 ffmpeg curl cmp; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -76,19 +77,11 @@ sleep 4
 # A display of our own: Xvfb picks a free number and tells it. Like every
 # process here it runs under timeout, within the test's 180 s, so it stops
 # by itself even if this script is killed before its clean-up.
-timeout --foreground -k 5 170 Xvfb -displayfd 3 -screen 0 1024x700x24 -nolisten tcp 3>"$tmp/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 1 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
-[ -s "$tmp/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$tmp/display")"
-unset QT_QPA_PLATFORM
-
-mkdir -p "$tmp/app/Data" "$tmp/config"
-cp "$appsrc/Quorane" "$tmp/app/"
-cp -r "$appsrc/Plugins" "$tmp/app/"
+own_display "$tmp" 1024x700x24 170
+player_folder "$tmp" "$appsrc"
 printf 'MP3 Station\tTitle set before\tTest\tHere\tEnglish\t%s\t\r\nOgg Station\tComment title\tTest\tHere\tEnglish\t%s\t\r\n' \
   "$mp3_url" "$ogg_url" >"$tmp/app/Data/stations.txt"
-export XDG_CONFIG_HOME="$tmp/config" SDL_AUDIODRIVER=disk
+export SDL_AUDIODRIVER=disk
 
 # Starts the player, double-clicks list row $1 (0-based) and waits for the
 # caption $2; sets gap to the seconds from the first sound to the caption.

@@ -108,13 +108,30 @@ TEST(ListServerProgram, ServesAFolderLogsEachRequestAndStopsOnSigterm) {
         ::kill(child.pid, SIGTERM);
         EXPECT_EQ(child.Exit(), 0);
     }
+    if (RawHttp::HasIpv6Loopback()) {
+        // Several addresses, IPv4 and IPv6, on one free port.
+        Child child({"--root", folder.string(), "--listen", "127.0.0.1:0,[::1]:0"});
+        const std::smatch m = child.WaitFor(
+            std::regex("http://127\\.0\\.0\\.1:([0-9]+)/quorane/ and http://\\[::1\\]:([0-9]+)/"));
+        ASSERT_FALSE(m.empty()) << child.output;
+        EXPECT_EQ(m[1].str(), m[2].str());
+        for (const char *to : {"127.0.0.1", "::1"}) {
+            RawHttp client(uint16_t(std::stoi(m[1].str())), "", to);
+            client.Send(RawHttp::Get("/quorane/ver.txt"));
+            EXPECT_EQ(client.Receive().body, "1.02") << to;
+        }
+        ::kill(child.pid, SIGINT);
+        EXPECT_EQ(child.Exit(), 0);
+    }
     {
         // A folder that is not there, and a bad address: a message, no server.
         Child child({"--root", (folder / "missing").string()});
         EXPECT_EQ(child.Exit(), 2);
         EXPECT_FALSE(child.WaitFor(std::regex("No such file or directory")).empty());
-        Child bad({"--root", folder.string(), "--listen", "127.0.0.1"});
-        EXPECT_EQ(bad.Exit(), 2);
+        for (const char *address : {"127.0.0.1", "::1:8080", "127.0.0.1:8080,"}) {
+            Child bad({"--root", folder.string(), "--listen", address});
+            EXPECT_EQ(bad.Exit(), 2) << address;
+        }
     }
     std::filesystem::remove_all(folder);
 }

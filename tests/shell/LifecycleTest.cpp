@@ -72,11 +72,12 @@ TEST_F(Lifecycle, FirstRunWithoutFilesReportsTheStationFileAndWritesEverything) 
     EXPECT_TRUE(QFile::exists(app.StationFile()));
     EXPECT_EQ(TempAppFolder::Read(app.StationFile()), QByteArray());
     EXPECT_EQ(TempAppFolder::Read(app.SettingsFile()), FirstRunSettings());
-    // The song history window's geometry first, then TForm3's, TForm2's
-    // and the main window's.
+    // The find window's geometry first, then the song history window's,
+    // TForm3's, TForm2's and the main window's.
     const QByteArray geometry = TempAppFolder::Read(app.GeometryFile());
     EXPECT_EQ(IniSections(geometry),
-              QStringList({"Song history", "Add a new station", "Proxy settings", "Quorane"}));
+              QStringList({"Find stations", "Song history", "Add a new station", "Proxy settings",
+                           "Quorane"}));
     EXPECT_TRUE(geometry.contains("[Quorane]\nTop=0\nLeft=0\nWidth="));
     EXPECT_TRUE(geometry.contains("WindowState=0"));
 }

@@ -130,26 +130,31 @@ TEST_F(MainWindow, MenusHoldTheirItemsAndShortcuts) {
     EXPECT_EQ(Captions(form->File1),
               QStringList({"Available skins", "-", "Proxy settings", "-", "Notify on title change",
                            "Sleep timer", "-", "Exit"}));
-    EXPECT_EQ(
-        Captions(form->List1),
-        QStringList({"Add a new station", "-", "Download list from server", "-", "Play favorite",
-                     "-", "Load list", "Save list", "Clear list", "-", "Song history"}));
+    EXPECT_EQ(Captions(form->List1),
+              QStringList({"Add a new station", "-", "Download list from server", "-",
+                           "Play favorite", "-", "Load list", "Save list", "Clear list", "-",
+                           "Song history", "-", "Find stations...", "-"}));
     EXPECT_EQ(Captions(form->Skins1), QStringList({"Snow"}));
     EXPECT_TRUE(form->Snow1->font().bold());
     EXPECT_EQ(Captions(form->Help1), QStringList({"Update", "Online homepage", "-", "About"}));
-    EXPECT_EQ(Captions(form->PopupMenu2), QStringList({"Add a new station", "Delete station",
-                                                       "Set to favorite", "-", "Volume control"}));
+    EXPECT_EQ(Captions(form->PopupMenu2),
+              QStringList({"Add a new station", "Delete station", "Set to favorite", "-",
+                           "Volume control", "-", "Find stations..."}));
     EXPECT_EQ(Captions(form->N5), QStringList({"Volume 100%", "Mute"}));
     EXPECT_EQ(Captions(form->PopupMenu1),
               QStringList({"Quorane", "-", "Show radio", "Stop", "Exit"}));
     EXPECT_EQ(form->PopupMenu1->defaultAction(), form->Quorane1);
 
-    const std::pair<QAction *, QString> shortcuts[] = {
-        {form->Settings1, "Ctrl+P"},    {form->Addanewstation1, "Ctrl+N"},
-        {form->Loadlist1, "Ctrl+O"},    {form->Savelist1, "Ctrl+S"},
-        {form->Clearlist1, "Ctrl+Del"}, {form->Onlinesupport1, "F1"},
-        {form->Songhistory1, "Ctrl+H"}, {form->Exit1, ""},
-        {form->Deletestation1, ""}};
+    const std::pair<QAction *, QString> shortcuts[] = {{form->Settings1, "Ctrl+P"},
+                                                       {form->Addanewstation1, "Ctrl+N"},
+                                                       {form->Loadlist1, "Ctrl+O"},
+                                                       {form->Savelist1, "Ctrl+S"},
+                                                       {form->Clearlist1, "Ctrl+Del"},
+                                                       {form->Onlinesupport1, "F1"},
+                                                       {form->Songhistory1, "Ctrl+H"},
+                                                       {form->Findstations1, "Ctrl+F"},
+                                                       {form->Exit1, ""},
+                                                       {form->Deletestation1, ""}};
     for (const auto &[action, keys] : shortcuts)
         EXPECT_EQ(action->shortcut().toString(), keys) << action->text().toStdString();
     QStringList play, set;

@@ -57,7 +57,8 @@ void ExpectSettingsAndPlacesWritten(const TempAppFolder &app) {
     EXPECT_TRUE(settings.contains("\nVolume=37\n")) << settings.toStdString();
     EXPECT_TRUE(settings.contains("\nFav1=http://session.example/\n")) << settings.toStdString();
     EXPECT_EQ(IniSections(TempAppFolder::Read(app.GeometryFile())),
-              (QStringList{"Song history", "Add a new station", "Proxy settings", "Quorane"}));
+              (QStringList{"Find stations", "Song history", "Add a new station", "Proxy settings",
+                           "Quorane"}));
 }
 
 } // namespace

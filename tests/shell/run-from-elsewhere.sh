@@ -60,5 +60,5 @@ grep -q '^\[Main\]' "$ini" && grep -q '^\[Favorites\]' "$ini" || fail "settings 
 geo="$tmp/config/Quorane.INI"
 [ -f "$geo" ] || fail "no window-geometry file in XDG_CONFIG_HOME"
 sections=$(grep '^\[' "$geo" | tr '\n' ' ')
-[ "$sections" = "[Song history] [Add a new station] [Proxy settings] [Quorane] " ] || fail "geometry sections: $sections"
+[ "$sections" = "[Find stations] [Song history] [Add a new station] [Proxy settings] [Quorane] " ] || fail "geometry sections: $sections"
 echo "PASS: player run from / wrote its station list, settings and geometry"

@@ -84,8 +84,8 @@ for case in TERM INT HUP TERM-without-data; do
   expect="Proxy Volume SkinName $(for n in $(seq 1 14); do printf "Fav%s " $n; done)"
   [ "$keys" = "$expect" ] || fail "settings keys: $keys"
   sections=$(grep "^\[" "$geo" | tr "\n" " ")
-  [ "$sections" = "[Song history] [Add a new station] [Proxy settings] [Quorane] " ] || fail "geometry: $sections"
-  echo "$case: exit 0 after $ms ms; Volume=100, Fav1=$fav, geometry of 4 windows;" \
+  [ "$sections" = "[Find stations] [Song history] [Add a new station] [Proxy settings] [Quorane] " ] || fail "geometry: $sections"
+  echo "$case: exit 0 after $ms ms; Volume=100, Fav1=$fav, geometry of 5 windows;" \
     "$( [ "$case" = TERM-without-data ] && grep -m1 "Cannot create file" "$run/out.log" ||
       echo "5 of 6 stations")"
 done

@@ -1,5 +1,6 @@
 #include "platform/ui/QtPrompts.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -46,7 +47,10 @@ bool QtPrompts::AskYesNo(QWidget *owner, const QString &title, const QString &te
 }
 
 void QtPrompts::Message(QWidget *owner, const QString &title, const QString &text, Icon icon) {
-    QMessageBox box(ToQt(icon), title, text, QMessageBox::Ok, owner);
+    // A box without an owner (an error that ended a handler) stands over the
+    // window the user was working in.
+    QMessageBox box(ToQt(icon), title, text, QMessageBox::Ok,
+                    owner ? owner : QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }
