@@ -10,10 +10,9 @@ if [ "${1:-}" = "--fix" ]; then
   echo "$files" | xargs clang-format-14 -i
   exit 0
 fi
-differ=()
-for f in $files; do
-  clang-format-14 --dry-run -Werror "$f" >/dev/null 2>&1 || differ+=("$f")
-done
+# Two at a time, as the machine has two cores; each prints the files that differ.
+mapfile -t differ < <(echo "$files" | xargs -P 2 -n 25 sh -c \
+  'for f; do clang-format-14 --dry-run -Werror "$f" >/dev/null 2>&1 || echo "$f"; done' sh)
 if [ ${#differ[@]} -ne 0 ]; then
   echo "format: these files differ from .clang-format (scripts/check-format.sh --fix):" >&2
   printf '  %s\n' "${differ[@]}" >&2

@@ -15,8 +15,9 @@ BENCH_PKGS=(mpv)
 PACKAGE_PKGS=(mmdebstrap python3)
 # bench/listserver/browser-post.sh: a real browser posting from a web page.
 BROWSER_PKGS=(chromium python3)
-# The checks of the test command: fuzzing, sanitizer runtimes, formatting.
-CHECK_PKGS=(clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-format-14)
+# The checks of the test command: fuzzing, sanitizer runtimes, formatting,
+# and ccache, which serves the test command's four builds from its cache.
+CHECK_PKGS=(clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-format-14 ccache)
 
 want=("${BUILD_PKGS[@]}")
 case "${1:-build}" in

@@ -20,6 +20,7 @@
 // the engine's child is this program started with --play URL.
 #include "BenchIcecast.h"
 #include "BenchRecording.h"
+#include "BuildPaths.h"
 #include "ChildProcess.h"
 #include "bass.h"
 
@@ -224,8 +225,9 @@ int main(int argc, char **argv) {
     int seconds = argc >= 2 ? std::atoi(argv[1]) : 30;
     if (seconds <= 0)
         seconds = 30;
-    if (access(QUORANE_ICECAST_SCRIPT, R_OK) != 0 || system("command -v mpv >/dev/null") != 0) {
-        std::fprintf(stderr, "needs %s and mpv\n", QUORANE_ICECAST_SCRIPT);
+    const char *script = quorane::test::BuildPath("QUORANE_ICECAST_SCRIPT");
+    if (access(script, R_OK) != 0 || system("command -v mpv >/dev/null") != 0) {
+        std::fprintf(stderr, "needs %s and mpv\n", script);
         return 77;
     }
     std::string self = "/proc/self/exe";

@@ -1,5 +1,7 @@
 #include "BenchIcecast.h"
 
+#include "BuildPaths.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +12,7 @@ using namespace std::chrono_literals;
 
 BenchIcecast startBenchIcecast(int seconds, const std::vector<std::string> &extra) {
     BenchIcecast s;
-    std::vector<std::string> argv{"bash",        QUORANE_ICECAST_SCRIPT,
+    std::vector<std::string> argv{"bash",        quorane::test::BuildPath("QUORANE_ICECAST_SCRIPT"),
                                   "--seconds",   std::to_string(seconds),
                                   "--mount",     "/x.mp3",
                                   "--name",      "Quorane Bench",

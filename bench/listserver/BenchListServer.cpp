@@ -5,6 +5,7 @@
 // and pending.txt must stay bounded. Prints each figure against its bound.
 //   build/bench/listserver/bench_listserver      (about a minute: a slow
 //   reader may hold its connection up to the server's 30 s limit)
+#include "BuildPaths.h"
 #include "RawHttp.h"
 
 #include <atomic>
@@ -60,7 +61,8 @@ struct Server {
         if (pid == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGKILL); // never outlives the bench
             std::freopen(log.c_str(), "w", stderr);
-            const std::string program = QUORANE_APPDIR "/quorane-listserver";
+            const std::string program =
+                std::string(quorane::test::BuildPath("QUORANE_APPDIR")) + "/quorane-listserver";
             ::execl(program.c_str(), program.c_str(), "--root", folder.c_str(), "--listen",
                     "127.0.0.1:0", static_cast<char *>(nullptr));
             ::_exit(127);

@@ -14,6 +14,7 @@
 // the bench starts. Each player run is this program started again with
 // --sound URL, so every run starts cold, as a user's first click does.
 #include "BenchIcecast.h"
+#include "BuildPaths.h"
 #include "ChildProcess.h"
 #include "FirstSoundWatch.h"
 #include "platform/AppPaths.h"
@@ -55,7 +56,9 @@ int soundWithPlayer(int argc, char **argv, const char *url) {
     QDir().mkpath(app + "Data");
     QDir().mkpath(app + "Plugins");
     QDir().mkpath(tmp.path() + "/config");
-    QFile::link(QUORANE_APPDIR "/Plugins/libbass.so", app + "Plugins/libbass.so");
+    QFile::link(QString::fromLocal8Bit(quorane::test::BuildPath("QUORANE_APPDIR")) +
+                    "/Plugins/libbass.so",
+                app + "Plugins/libbass.so");
     QFile stations(app + "Data/stations.txt");
     if (!stations.open(QIODevice::WriteOnly))
         return std::printf("ERROR=no station file\n"), 1;
@@ -155,8 +158,9 @@ std::string selfPath() {
 int main(int argc, char **argv) {
     if (argc >= 3 && std::string(argv[1]) == "--sound")
         return soundWithPlayer(argc, argv, argv[2]);
-    if (access(QUORANE_ICECAST_SCRIPT, R_OK) != 0 || system("command -v mpv >/dev/null") != 0) {
-        std::fprintf(stderr, "needs %s and mpv\n", QUORANE_ICECAST_SCRIPT);
+    const char *script = quorane::test::BuildPath("QUORANE_ICECAST_SCRIPT");
+    if (access(script, R_OK) != 0 || system("command -v mpv >/dev/null") != 0) {
+        std::fprintf(stderr, "needs %s and mpv\n", script);
         return 77;
     }
     BenchIcecast icecast;

@@ -17,7 +17,8 @@ inline constexpr char Path[] = "/quorane/stations.txt";
 
 // The bytes of the new station file. A list the server marked as UTF-8 is
 // stored in the 8-bit code page like every station file; any other list is
-// stored byte for byte as the server sent it. Raises QuoraneError with the
+// stored byte for byte as the server sent it. A list larger than
+// NetLimits::MaxStationListBytes is refused. Raises QuoraneError with the
 // request's message, or when the server sent an empty list.
 QByteArray Fetch(TIdHTTP &http, const QString &url);
 

@@ -54,18 +54,21 @@ struct TIdHTTP::Answer {
 
 TIdHTTP::TIdHTTP()
     : ConnectTimeoutMs(NetLimits::ConnectTimeoutMs), ReadTimeoutMs(NetLimits::ReadTimeoutMs),
-      RequestTimeoutMs(NetLimits::RequestTimeoutMs), MaxBodyBytes(NetLimits::MaxBodyBytes),
-      cookies_(std::make_unique<CookieJar>()) {}
+      RequestTimeoutMs(NetLimits::RequestTimeoutMs), cookies_(std::make_unique<CookieJar>()) {}
 
 TIdHTTP::~TIdHTTP() = default;
 
-QString TIdHTTP::Get(const QString &url) {
-    return Request("GET", url, nullptr);
+QString TIdHTTP::Get(const QString &url, qint64 maxBodyBytes) {
+    return DecodeBody(Request("GET", url, nullptr, maxBodyBytes), contentType_);
+}
+
+QByteArray TIdHTTP::GetBytes(const QString &url, qint64 maxBodyBytes) {
+    return Request("GET", url, nullptr, maxBodyBytes);
 }
 
 QString TIdHTTP::Post(const QString &url, const QStringList &fields) {
     const QByteArray form = HttpForm::Body(fields);
-    return Request("POST", url, &form);
+    return DecodeBody(Request("POST", url, &form, NetLimits::MaxReceiptBytes), contentType_);
 }
 
 void TIdHTTP::Disconnect() {
@@ -104,7 +107,8 @@ QByteArray TIdHTTP::CookieHeader(const QUrl &url) const {
     return value;
 }
 
-QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QByteArray *form) {
+QByteArray TIdHTTP::Request(const QByteArray &method, const QString &text, const QByteArray *form,
+                            qint64 maxBodyBytes) {
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0 ||
         url.host().isEmpty())
@@ -127,7 +131,9 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
         head += "Content-Type: application/x-www-form-urlencoded\r\n";
         head += "Content-Length: " + QByteArray::number(form->size()) + "\r\n";
     }
-    head += "Host: " + url.host(QUrl::FullyEncoded).toLatin1();
+    // An IPv6 address goes in brackets, as in the URL.
+    const QByteArray hostName = url.host(QUrl::FullyEncoded).toLatin1();
+    head += "Host: " + (hostName.contains(':') ? '[' + hostName + ']' : hostName);
     if (port != 80)
         head += ':' + QByteArray::number(port);
     head += "\r\n";
@@ -173,7 +179,6 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
 
         responseCode_ = answer.code;
         contentType_ = answer.Header("Content-Type");
-        responseBody_.clear();
         const int code = answer.code;
         const bool redirect =
             (code >= 300 && code < 400 && code != 304) || !answer.Header("Location").isNull();
@@ -183,12 +188,14 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
             throw QuoraneError(QString::fromLatin1(answer.statusLine));
         }
         const bool hasBody = code != 204 && code != 304 && !(code >= 100 && code < 200);
+        // The body of an error answer is read, so that the connection can
+        // carry the next request, and dropped.
         if (hasBody)
-            ReadBody(answer, post, deadline);
-        responseBody_ = answer.body;
+            ReadBody(answer, post, maxBodyBytes, deadline);
         keep = connection_.IsOpen() && answer.KeepsConnection();
         if (!keep)
             connection_.Close();
+        connection_.EndRequest();
         if (code < 200 || code >= 300)
             throw QuoraneError(QString::fromLatin1(answer.statusLine));
     } catch (...) {
@@ -198,7 +205,7 @@ QString TIdHTTP::Request(const QByteArray &method, const QString &text, const QB
             connection_.Close();
         throw;
     }
-    return DecodeBody(answer.body, contentType_);
+    return std::move(answer.body);
 }
 
 bool TIdHTTP::ReadAnswer(Answer &answer, const QUrl &url, TcpConnection::Deadline deadline) {
@@ -257,7 +264,8 @@ bool TIdHTTP::ReadAnswer(Answer &answer, const QUrl &url, TcpConnection::Deadlin
     }
 }
 
-void TIdHTTP::ReadBody(Answer &answer, bool shortBodyIsBody, TcpConnection::Deadline deadline) {
+void TIdHTTP::ReadBody(Answer &answer, bool shortBodyIsBody, qint64 maxBodyBytes,
+                       TcpConnection::Deadline deadline) {
     if (!connection_.IsOpen())
         return;
     const QByteArray incomplete = "Connection closed before the whole answer had arrived.";
@@ -274,12 +282,12 @@ void TIdHTTP::ReadBody(Answer &answer, bool shortBodyIsBody, TcpConnection::Dead
                 (semicolon < 0 ? line : line.left(semicolon)).trimmed().toULongLong(&ok, 16);
             if (!ok)
                 NotHttp();
-            if (size > qulonglong(MaxBodyBytes - answer.body.size()))
-                throw QuoraneError(QStringLiteral("The server's answer is too large."));
+            if (size > qulonglong(maxBodyBytes - answer.body.size()))
+                throw QuoraneError(TcpConnection::TooLargeText(maxBodyBytes));
             if (size == 0)
                 break;
             const qsizetype before = answer.body.size();
-            connection_.Read(answer.body, qint64(size), MaxBodyBytes, deadline);
+            connection_.Read(answer.body, qint64(size), maxBodyBytes, deadline);
             if (qulonglong(answer.body.size() - before) < size ||
                 !connection_.ReadLine(line, deadline))
                 throw QuoraneError(QString::fromLatin1(incomplete));
@@ -295,9 +303,11 @@ void TIdHTTP::ReadBody(Answer &answer, bool shortBodyIsBody, TcpConnection::Dead
         const qlonglong n = length.trimmed().toLongLong(&ok);
         if (!ok || n < 0)
             NotHttp();
-        if (n > MaxBodyBytes)
-            throw QuoraneError(QStringLiteral("The server's answer is too large."));
-        connection_.Read(answer.body, n, MaxBodyBytes, deadline);
+        if (n > maxBodyBytes)
+            throw QuoraneError(TcpConnection::TooLargeText(maxBodyBytes));
+        // Room for the whole body at once: no copy while it grows.
+        answer.body.reserve(qsizetype(n));
+        connection_.Read(answer.body, n, maxBodyBytes, deadline);
         // A cut-off answer must not pass for the whole one: a station list
         // missing its end would replace the user's list. A submission's
         // answer is only a receipt: that the server answered is what counts.
@@ -308,6 +318,6 @@ void TIdHTTP::ReadBody(Answer &answer, bool shortBodyIsBody, TcpConnection::Dead
         }
         return;
     }
-    connection_.ReadToEnd(answer.body, MaxBodyBytes, deadline);
+    connection_.ReadToEnd(answer.body, maxBodyBytes, deadline);
     connection_.Close();
 }

@@ -1,6 +1,8 @@
 #pragma once
 // One TCP connection of the list-server client, on plain POSIX sockets so
-// that a failure carries the platform's own error number. Every wait is
+// that a failure carries the platform's own error number. It connects to the
+// server's IPv4 addresses first and to its IPv6 ones after them, so a name
+// with only an IPv6 address is reached as well. Every wait is
 // bounded: the name lookup and connecting by the connect limit, each read by
 // the read limit, and all of them by the deadline of the whole request, which
 // is checked also while bytes keep arriving. Failures raise QuoraneError with
@@ -11,9 +13,9 @@
 #include <QByteArray>
 #include <QString>
 #include <chrono>
-#include <functional>
-#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <vector>
 
 class TcpConnection {
 public:
@@ -24,8 +26,8 @@ public:
     TcpConnection(const TcpConnection &) = delete;
     TcpConnection &operator=(const TcpConnection &) = delete;
 
-    // Looks up the host's IPv4 address and connects to it; the lookup and
-    // the connect together take at most connectTimeoutMs.
+    // Looks up the host's addresses and connects to the first that answers;
+    // the lookup and the connect together take at most connectTimeoutMs.
     void Open(const QString &host, int port, int connectTimeoutMs, Deadline deadline);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
@@ -36,6 +38,9 @@ public:
     // True when the server closed or broke the connection while it was idle
     // (or sent something nobody asked for): it cannot carry a new request.
     bool PeerGone();
+    // Ends a request: lets go of the receive buffer, or closes the
+    // connection when bytes came that no request asked for.
+    void EndRequest();
 
     void SendAll(const QByteArray &bytes, Deadline deadline);
     // The next line without its line end (LF, or CR LF). False when the
@@ -43,7 +48,7 @@ public:
     // returned as it is.
     bool ReadLine(QByteArray &line, Deadline deadline);
     // Appends up to n bytes to out; fewer only when the stream ended. Raises
-    // "too large" rather than let out grow past maxBytes.
+    // TooLargeText rather than let out grow past maxBytes.
     void Read(QByteArray &out, qint64 n, qint64 maxBytes, Deadline deadline);
     // Appends everything up to the server's closing of the connection, at
     // most maxBytes in all.
@@ -54,17 +59,32 @@ public:
     // The length of the whole request's deadline, for its message.
     int requestTimeoutMs = 0;
 
-    // Finds the IPv4 address of a host name: 0 when found, -1 when the name
-    // does not exist, else the errno of the failure. Blocking.
-    using Resolver = std::function<int(const std::string &host, in_addr *address)>;
-    static int SystemResolver(const std::string &host, in_addr *address);
-    // The resolver every connection uses: the system's, unless a test put in
-    // one that stalls. UI thread.
-    static Resolver &ResolverInUse();
+    // One address of a server, IPv4 or IPv6.
+    struct Address {
+        sockaddr_storage storage{};
+        socklen_t length = 0;
+    };
+    // What a name lookup found: the addresses, IPv4 ones first, or why
+    // there are none: the resolver's number (see LookupErrorText), or the
+    // errno of a failure of the system underneath.
+    struct LookupResult {
+        std::vector<Address> addresses;
+        int resolverError = 0;
+        int systemError = 0;
+    };
+    // The system resolver's answer for `host`. Blocking.
+    static LookupResult Resolve(const std::string &host);
 
     // The message of a failed socket operation with the platform's error
-    // number, in the form the user sees.
+    // number, in the form the user sees. The resolver's failures have
+    // numbers of their own (netdb.h): HOST_NOT_FOUND for a name that does
+    // not exist, TRY_AGAIN for a lookup that cannot be made now (no network,
+    // no answer from the name server), NO_DATA for a name without an
+    // address, NO_RECOVERY for a name server that refused.
     static QString SocketErrorText(int number);
+    static QString LookupErrorText(int number);
+    // The message of an answer larger than maxBytes.
+    static QString TooLargeText(qint64 maxBytes);
 
 private:
     // Reads more bytes into the buffer; false at the end of the stream.
@@ -72,11 +92,14 @@ private:
     // Closes and raises the message of the wait that ran out: the whole
     // request's when its deadline bounded the wait, else the read limit's.
     [[noreturn]] void TimeOut(bool wholeRequest);
-    in_addr Lookup(const QString &host, int timeoutMs);
+    std::vector<Address> Lookup(const QString &host, int timeoutMs);
+    // Connects to one address within timeoutMs: the socket, or -1 with the
+    // error in *error (ETIMEDOUT when the wait ran out).
+    static int ConnectTo(const Address &address, int port, int timeoutMs, int *error);
     int fd_ = -1;
     QString host_;
     int port_ = 0;
-    QByteArray buffer_; // received and not yet consumed
+    QByteArray buffer_; // received; bytes from consumed_ on are not yet read
     qsizetype consumed_ = 0;
     bool timedOut_ = false;
 };

@@ -2,6 +2,7 @@
 // check for a newer version. Both reach the server through the one client,
 // IdHTTP1, which the add-station dialog owns.
 #include "online/ListServerAddress.h"
+#include "online/NetLimits.h"
 #include "online/StationListDownload.h"
 #include "online/VersionCheck.h"
 #include "online/ui/TForm3.h"
@@ -54,11 +55,17 @@ bool IsStreamAddress(const QString &field) {
 
 // A captive portal or a web host's error page can come with status 200: only
 // an answer that reads as a station file with at least one stream address in
-// its URL field may replace the user's list.
+// its URL field may replace the user's list. The lines are looked at in the
+// decoded text one at a time rather than split into a list: a list of many
+// megabytes would otherwise be held twice more just to find its first
+// station.
 void CheckIsStationList(const QByteArray &bytes) {
-    for (const QString &line : StationFile::SplitLines(StationFile::Decode(bytes)))
-        if (IsStreamAddress(ExtractField(QLatin1Char('\t'), line, StationField::Url)))
-            return;
+    const QString text = StationFile::Decode(bytes);
+    for (const QStringView line : QStringView(text).tokenize(QLatin1Char('\n')))
+        for (const QStringView part : line.tokenize(QLatin1Char('\r')))
+            if (IsStreamAddress(
+                    ExtractField(QLatin1Char('\t'), part.toString(), StationField::Url)))
+                return;
     throw QuoraneError(QStringLiteral("The list server's answer is not a station list (no line "
                                       "names a stream address); your station list is unchanged"));
 }
@@ -94,7 +101,8 @@ void TForm1::Downloadlistfromserver1Click() {
 void TForm1::Update1Click() {
     if (!Form3)
         return;
-    const QString answer = Form3->IdHTTP1.Get(ListServerAddress::Url(VersionPath));
+    const QString answer =
+        Form3->IdHTTP1.Get(ListServerAddress::Url(VersionPath), NetLimits::MaxVersionBytes);
     switch (VersionCheck::Compare(answer)) {
     case VersionCheck::Order::Same:
     case VersionCheck::Order::Older:

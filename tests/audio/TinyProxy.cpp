@@ -11,6 +11,7 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char **environ;
 
@@ -31,10 +32,16 @@ TinyProxy::TinyProxy() {
     std::ofstream(conf_) << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\n"
                          << "MaxClients 8\nAllow 127.0.0.1\nLogLevel Connect\nLogFile \"" << log_
                          << "\"\n";
-    std::string confArg = conf_;
-    char *argv[] = {const_cast<char *>("tinyproxy"), const_cast<char *>("-d"),
-                    const_cast<char *>("-c"), confArg.data(), nullptr};
-    if (posix_spawn(&pid_, "/usr/bin/tinyproxy", nullptr, nullptr, argv, environ) != 0)
+    // Under timeout, so that it stops by itself even when this test program
+    // is killed before the destructor runs; timeout hands the destructor's
+    // SIGTERM on to it.
+    std::vector<std::string> args{"timeout", "--foreground", "-k", "5", "300", "/usr/bin/tinyproxy",
+                                  "-d",      "-c",           conf_};
+    std::vector<char *> argv;
+    for (std::string &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawnp(&pid_, "timeout", nullptr, nullptr, argv.data(), environ) != 0)
         pid_ = 0;
 }
 

@@ -5,6 +5,8 @@
 // times slower. One factor here, so that no test guesses its own.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr int SanitizerBoundScale = 2;
+inline constexpr bool UnderSanitizer = true;
 #else
 inline constexpr int SanitizerBoundScale = 1;
+inline constexpr bool UnderSanitizer = false;
 #endif

@@ -3,6 +3,7 @@
 // Plugins/, the executable path pointed at <tmp>/app/Quorane (so AppDir, the
 // settings file and the station file are all in it), and the window-geometry
 // folder ($XDG_CONFIG_HOME) at <tmp>/config. Everything goes when it does.
+#include "BuildPaths.h"
 #include "platform/AppPaths.h"
 #include "platform/Prompts.h"
 #include "platform/ScriptedPrompts.h"
@@ -24,22 +25,17 @@ public:
         qputenv("XDG_CONFIG_HOME", Config().toLocal8Bit());
         AppPaths::SetExecutableForTesting(App() + "Quorane");
         Prompts::Install(&prompts);
-#ifdef QUORANE_APPDIR
         // The real audio engine, as the build lays it into the application folder.
-        InstallEngine(QUORANE_APPDIR "/Plugins/libbass.so");
-#endif
+        InstallEngine(QString::fromLocal8Bit(quorane::test::BuildPath("QUORANE_APPDIR")) +
+                      "/Plugins/libbass.so");
     }
     // Puts `library` in place as Plugins/libbass.so (replacing any there).
     void InstallEngine(const QString &library) {
         QFile::remove(EngineFile());
         ASSERT_TRUE(QFile::link(library, EngineFile())) << library.toStdString();
     }
-    void RemoveEngine() {
-        QFile::remove(EngineFile());
-    }
-    QString EngineFile() const {
-        return App() + "Plugins/libbass.so";
-    }
+    void RemoveEngine() { QFile::remove(EngineFile()); }
+    QString EngineFile() const { return App() + "Plugins/libbass.so"; }
     ~TempAppFolder() {
         Prompts::Install(nullptr);
         AppPaths::SetExecutableForTesting(QString());
@@ -49,21 +45,11 @@ public:
             qputenv("XDG_CONFIG_HOME", oldConfig_);
     }
     // The application folder, with a trailing "/".
-    QString App() const {
-        return tmp.path() + "/app/";
-    }
-    QString Config() const {
-        return tmp.path() + "/config";
-    }
-    QString StationFile() const {
-        return App() + "Data/stations.txt";
-    }
-    QString SettingsFile() const {
-        return App() + "Quorane.ini";
-    }
-    QString GeometryFile() const {
-        return Config() + "/Quorane.INI";
-    }
+    QString App() const { return tmp.path() + "/app/"; }
+    QString Config() const { return tmp.path() + "/config"; }
+    QString StationFile() const { return App() + "Data/stations.txt"; }
+    QString SettingsFile() const { return App() + "Quorane.ini"; }
+    QString GeometryFile() const { return Config() + "/Quorane.INI"; }
 
     static void Write(const QString &path, const QByteArray &bytes) {
         QFile f(path);

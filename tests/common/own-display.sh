@@ -2,11 +2,13 @@
 # own. They keep the processes they start in the array `pids` and stop them
 # on exit, and have a `fail` function.
 
-# own_display FOLDER SCREEN: starts Xvfb with one screen of SCREEN
+# own_display FOLDER SCREEN SECONDS: starts Xvfb with one screen of SCREEN
 # (e.g. 1280x800x24) on a display number it picks itself, adds it to pids
-# and exports DISPLAY; Qt then takes the X11 platform.
+# and exports DISPLAY; Qt then takes the X11 platform. Xvfb runs under
+# timeout and ends by itself after SECONDS, also when the calling script is
+# killed before its clean-up.
 own_display() {
-  Xvfb -displayfd 3 -screen 0 "$2" -nolisten tcp 3>"$1/display" 2>/dev/null &
+  timeout --foreground -k 5 "$3" Xvfb -displayfd 3 -screen 0 "$2" -nolisten tcp 3>"$1/display" 2>/dev/null &
   pids+=($!)
   for _ in $(seq 1 100); do [ -s "$1/display" ] && break; sleep 0.1; done
   [ -s "$1/display" ] || fail "Xvfb did not start"

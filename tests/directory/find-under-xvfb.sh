@@ -50,7 +50,7 @@ window() {
 }
 
 title="Found In The Directory"
-timeout 150 bash "$here/../icecast/run-icecast.sh" --seconds 120 --codec mp3 \
+timeout 118 bash "$here/../icecast/run-icecast.sh" --seconds 110 --codec mp3 \
   --mount /wombat.mp3 --name "Wombat Icecast" --title "$title" >"$tmp/icecast.out" 2>&1 &
 pids+=($!)
 stream=$(says "$tmp/icecast.out" URL 30)
@@ -58,18 +58,20 @@ rc=$?
 [ $rc -eq 2 ] && grep -q 'not installed' "$tmp/icecast.out" && exit 77
 [ -n "$stream" ] || fail "Icecast did not start: $(cat "$tmp/icecast.out")"
 
-timeout 150 "$fixture" --seconds 120 --stations 2000 \
+timeout 118 "$fixture" --seconds 110 --stations 2000 \
   --station "Wombat Directory FM|$stream|test,tones|Australia" >"$tmp/fixture.out" 2>&1 &
 pids+=($!)
 directory=$(says "$tmp/fixture.out" URL 10) || fail "the fixture did not start: $(cat "$tmp/fixture.out")"
 
-own_display "$tmp" 1280x1024x24
+# Xvfb and the player, like the servers above, end by themselves within the
+# test's 120 s, also when this script is killed before its clean-up.
+own_display "$tmp" 1280x1024x24 118
 player_folder "$tmp" "$appsrc"
 printf 'Old Station\tkept\tTest\tHere\tEnglish\thttp://127.0.0.1:9/old\t\r\n' >"$tmp/app/Data/stations.txt"
 printf '[Main]\r\nVolume=50\r\nDirectoryServer=%s\r\n' "$directory" >"$tmp/app/Quorane.ini"
 export SDL_AUDIODRIVER=dummy
 
-"$tmp/app/Quorane" >"$tmp/player.log" 2>&1 &
+timeout --foreground -k 5 110 "$tmp/app/Quorane" >"$tmp/player.log" 2>&1 &
 player=$!
 main=$(window Quorane 30)
 [ -n "$main" ] || fail "the main window did not appear: $(cat "$tmp/player.log")"

@@ -1,5 +1,6 @@
 // The audio engine against a genuine Icecast server: the station name from the
 // headers and a live title change must reach the player's notification.
+#include "BuildPaths.h"
 #include "icecast/ScriptProcess.h"
 
 #include "bass.h"
@@ -50,9 +51,11 @@ std::string lower(std::string s) {
 } // namespace
 
 TEST(Icecast, EngineGetsTheStationNameAndALiveTitleChange) {
-    ScriptProcess icecast(QUORANE_SOURCE_DIR "/tests/icecast/run-icecast.sh",
+    ScriptProcess icecast(std::string(BuildPath("QUORANE_SOURCE_DIR")) +
+                              "/tests/icecast/run-icecast.sh",
                           {"--seconds", "50", "--control-stdin", "--name", "Quorane Icecast Test",
-                           "--title", "Before"});
+                           "--title", "Before"},
+                          90s);
     auto info = icecast.readUntil("READY", 30s);
     if (info.count("ERROR") && icecast.wait(5s) == 77)
         GTEST_SKIP() << info["ERROR"];

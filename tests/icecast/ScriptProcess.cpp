@@ -14,7 +14,8 @@ namespace quorane::test {
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-ScriptProcess::ScriptProcess(const std::string &script, const std::vector<std::string> &args) {
+ScriptProcess::ScriptProcess(const std::string &script, const std::vector<std::string> &args,
+                             std::chrono::seconds lifetime) {
     int toChild[2], fromChild[2];
     if (::pipe2(toChild, O_CLOEXEC) != 0)
         throw std::runtime_error("ScriptProcess: pipe failed");
@@ -23,7 +24,8 @@ ScriptProcess::ScriptProcess(const std::string &script, const std::vector<std::s
         ::close(toChild[1]);
         throw std::runtime_error("ScriptProcess: pipe failed");
     }
-    std::vector<std::string> argv{"bash", script};
+    std::vector<std::string> argv{
+        "timeout", "--foreground", "-k", "5", std::to_string(lifetime.count()), "bash", script};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char *> cargv;
     for (auto &a : argv)
@@ -36,7 +38,7 @@ ScriptProcess::ScriptProcess(const std::string &script, const std::vector<std::s
         ::dup2(toChild[0], 0);
         ::dup2(fromChild[1], 1);
         ::dup2(fromChild[1], 2);
-        ::execvp("bash", cargv.data());
+        ::execvp("timeout", cargv.data());
         ::_exit(127);
     }
     ::close(toChild[0]);

@@ -14,8 +14,11 @@ namespace quorane::test {
 
 class ScriptProcess {
 public:
-    // Starts "bash script args..."; throws std::runtime_error if it cannot.
-    ScriptProcess(const std::string &script, const std::vector<std::string> &args);
+    // Starts "bash script args..." under timeout, so that the script ends
+    // by itself after `lifetime` even when this test program is killed
+    // before its destructor runs; throws std::runtime_error if it cannot.
+    ScriptProcess(const std::string &script, const std::vector<std::string> &args,
+                  std::chrono::seconds lifetime);
     // Closes the script's stdin (its signal to stop), waits a bounded time,
     // then ends the process group by force.
     ~ScriptProcess();

@@ -73,6 +73,12 @@ case "$codec" in
 esac
 
 workdir=$(mktemp -d /tmp/quorane-icecast.XXXXXX)
+# icecast2 and ffmpeg each run under timeout, bounded by this script's own
+# lifetime and a margin: they stop by themselves even when this script is
+# killed before its clean-up can run (SIGKILL, or a parent that gave up).
+# --foreground keeps them in this script's process group, as a caller that
+# ends the group expects.
+bound=(timeout --foreground -k 5 $((seconds + 30)))
 icecast_pid=""
 feeder_pid=""
 
@@ -86,7 +92,8 @@ cleanup() {
   elif [ -n "$icecast_pid" ]; then
     kill "$icecast_pid" 2>/dev/null
   fi
-  # Bounded wait: icecast and ffmpeg stop within a second of SIGTERM.
+  # Bounded wait: icecast and ffmpeg stop within a second of SIGTERM (their
+  # pids here are those of timeout or runuser, which end with them).
   for _ in $(seq 1 50); do
     alive=0
     for p in $feeder_pid $icecast_pid; do
@@ -100,9 +107,9 @@ cleanup() {
     # Only while that number still is our icecast, never a recycled one.
     grep -qs icecast2 "/proc/$p/comm" && kill -9 "$p" 2>/dev/null
   fi
-  for p in $feeder_pid $icecast_pid; do
-    kill -9 "$p" 2>/dev/null
-  done
+  # No SIGKILL for the timeout processes: that would leave their child
+  # unbounded. The SIGTERM they were sent also armed their own SIGKILL for
+  # the child 5 s on, so the wait below ends.
   wait 2>/dev/null
   rm -rf "$workdir"
 }
@@ -180,9 +187,9 @@ EOF
 start_icecast() {
   if [ "$(id -u)" -eq 0 ]; then
     chown -R icecast2 "$workdir"
-    runuser -u icecast2 -- icecast2 -c "$workdir/icecast.xml" >"$workdir/stdout.log" 2>&1 &
+    runuser -u icecast2 -- "${bound[@]}" icecast2 -c "$workdir/icecast.xml" >"$workdir/stdout.log" 2>&1 &
   else
-    icecast2 -c "$workdir/icecast.xml" >"$workdir/stdout.log" 2>&1 &
+    "${bound[@]}" icecast2 -c "$workdir/icecast.xml" >"$workdir/stdout.log" 2>&1 &
   fi
   icecast_pid=$!
 }
@@ -224,7 +231,7 @@ source_headers="Ice-Name: $name"$'\r\n'"Ice-Public: 0"$'\r\n'
 start_feeder() {
   local comment=()
   [ "$codec" = ogg ] && [ -n "$1" ] && comment=(-metadata "title=$1")
-  ffmpeg -nostdin -hide_banner -loglevel error -re \
+  "${bound[@]}" ffmpeg -nostdin -hide_banner -loglevel error -re \
     -f lavfi -i "${lavfi:-sine=frequency=$frequency:sample_rate=44100}" -ac 2 "${encode[@]}" "${comment[@]}" \
     -method PUT -chunked_post 0 -send_expect_100 1 -auth_type basic \
     -content_type "$ctype" -headers "$source_headers" \

@@ -43,7 +43,7 @@ shot() {
 # usage: start_server KEY codec mount title frequency
 start_server() {
   mkfifo "$tmp/$1.in"
-  bash "$here/run-icecast.sh" --seconds 240 --control-stdin --codec "$2" --mount "$3" \
+  bash "$here/run-icecast.sh" --seconds 170 --control-stdin --codec "$2" --mount "$3" \
     --name "Quorane $1" --title "$4" --frequency "$5" <"$tmp/$1.in" >"$tmp/$1.out" 2>&1 &
   pids+=($!)
   exec {fd}>"$tmp/$1.in"
@@ -74,8 +74,10 @@ server_says ogg READY 30 >/dev/null || fail "Ogg mount not live"
 # A full burst, as a station that has been on air a while.
 sleep 4
 
-# A display of our own: Xvfb picks a free number and tells it.
-own_display "$tmp" 1024x700x24
+# A display of our own: Xvfb picks a free number and tells it. Like every
+# process here it runs under timeout, within the test's 180 s, so it stops
+# by itself even if this script is killed before its clean-up.
+own_display "$tmp" 1024x700x24 170
 player_folder "$tmp" "$appsrc"
 printf 'MP3 Station\tTitle set before\tTest\tHere\tEnglish\t%s\t\r\nOgg Station\tComment title\tTest\tHere\tEnglish\t%s\t\r\n' \
   "$mp3_url" "$ogg_url" >"$tmp/app/Data/stations.txt"
@@ -86,7 +88,8 @@ export SDL_AUDIODRIVER=disk
 play_row() {
   local clicked sound="" caption="" name y
   rm -f "$tmp/out.raw"
-  SDL_DISKAUDIOFILE="$tmp/out.raw" "$tmp/app/Quorane" >"$tmp/player.log" 2>&1 &
+  SDL_DISKAUDIOFILE="$tmp/out.raw" timeout --foreground -k 5 120 "$tmp/app/Quorane" \
+    >"$tmp/player.log" 2>&1 &
   player=$!
   wid=$(timeout 30 xdotool search --sync --onlyvisible --name '^Quorane$' | head -n1)
   [ -n "$wid" ] || fail "the main window did not appear: $(cat "$tmp/player.log")"

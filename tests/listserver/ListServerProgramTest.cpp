@@ -1,5 +1,6 @@
 // The quorane-listserver program itself, as a household starts it: from the
 // application folder, on a folder of lists, stopped by SIGTERM.
+#include "BuildPaths.h"
 #include "RawHttp.h"
 
 #include <csignal>
@@ -17,7 +18,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string Program = QUORANE_APPDIR "/quorane-listserver";
+const std::string Program =
+    std::string(quorane::test::BuildPath("QUORANE_APPDIR")) + "/quorane-listserver";
 
 // The program as a child with its standard error on a pipe.
 struct Child {
@@ -32,11 +34,15 @@ struct Child {
         if (pid == 0) {
             ::dup2(fds[1], 2);
             ::close(fds[0]);
-            std::vector<char *> argv{const_cast<char *>(Program.c_str())};
-            for (auto &a : args)
+            // Under timeout, so that it stops by itself even when this test
+            // program is killed first; timeout hands SIGTERM on to it.
+            std::vector<std::string> bounded{"timeout", "--foreground", "-k", "5", "120", Program};
+            bounded.insert(bounded.end(), args.begin(), args.end());
+            std::vector<char *> argv;
+            for (auto &a : bounded)
                 argv.push_back(a.data());
             argv.push_back(nullptr);
-            ::execv(Program.c_str(), argv.data());
+            ::execvp("timeout", argv.data());
             ::_exit(127);
         }
         ::close(fds[1]);
@@ -44,7 +50,9 @@ struct Child {
     }
     ~Child() {
         if (pid > 0) {
-            ::kill(pid, SIGKILL);
+            // SIGTERM, which timeout hands on (and follows with SIGKILL 5 s
+            // later): a SIGKILL would end timeout alone.
+            ::kill(pid, SIGTERM);
             ::waitpid(pid, nullptr, 0);
         }
         ::close(err);

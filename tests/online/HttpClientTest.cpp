@@ -1,8 +1,10 @@
-// The list-server client against a list server of our own on 127.0.0.1:
-// the exact bytes of its requests, the form encoding, connection reuse,
-// cookies, how answers become text, and the message of every failure.
+// The list-server client against a list server of our own on 127.0.0.1 (and
+// ::1): the exact bytes of its requests, the form encoding, connection reuse,
+// cookies, how answers become text, the message of every failure, and the
+// name lookups that NameServerStub.c answers.
 #include "ListServer.h"
 #include "online/HttpForm.h"
+#include "online/NetLimits.h"
 #include "online/TIdHTTP.h"
 #include "platform/QuoraneError.h"
 
@@ -10,6 +12,7 @@
 #include "online/RequestFailure.h"
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -38,6 +41,8 @@ struct HttpClient : ::testing::Test {
     QString Url(const char *path) const {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(server.port()).arg(QLatin1String(path));
     }
+    // A GET within the bound of the largest kind of answer, a station list.
+    QString Get(const char *path) { return http.Get(Url(path), NetLimits::MaxStationListBytes); }
     std::string Host() const { return "127.0.0.1:" + std::to_string(server.port()); }
     ListAnswer Text(const std::string &body) {
         ListAnswer a;
@@ -50,13 +55,13 @@ struct HttpClient : ::testing::Test {
 
 TEST_F(HttpClient, GetSendsTheFixedHeadersInOrderAndNothingMore) {
     server.answer("/quorane/stations.txt", Text("A\tB\r\n"));
-    EXPECT_EQ(http.Get(Url("/quorane/stations.txt")), "A\tB\r\n");
+    EXPECT_EQ(Get("/quorane/stations.txt"), "A\tB\r\n");
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].bytes, ExpectedGet(Host(), "/quorane/stations.txt"));
     // The query travels with the path.
     server.answer("/q", Text("x"));
-    http.Get(Url("/q?a=1&b=2"));
+    Get("/q?a=1&b=2");
     EXPECT_EQ(server.requests().back().bytes.substr(0, 25), "GET /q?a=1&b=2 HTTP/1.1\r\n");
 }
 
@@ -96,9 +101,9 @@ TEST(HttpFormEncoding, SendsEveryValueAsTypedInPlainAscii) {
 TEST_F(HttpClient, KeepsOneConnectionWhileTheServerAllowsIt) {
     server.answer("/a", Text("1"));
     server.answer("/b", Text("2"));
-    http.Get(Url("/a"));
-    http.Get(Url("/b"));
-    http.Get(Url("/a"));
+    Get("/a");
+    Get("/b");
+    Get("/a");
     auto requests = server.requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[2].connection, requests[0].connection);
@@ -115,7 +120,7 @@ TEST_F(HttpClient, KeepsOneConnectionWhileTheServerAllowsIt) {
     http.Disconnect();
     EXPECT_FALSE(http.Connected());
     const int before = server.connections();
-    http.Get(Url("/a"));
+    Get("/a");
     EXPECT_EQ(server.connections(), before + 1);
 }
 
@@ -131,15 +136,15 @@ TEST_F(HttpClient, OpensANewConnectionWhenTheAnswerOrTheServerEndsTheOldOne) {
     server.answer("/old", old);
     server.answer("/a", Text("1"));
 
-    EXPECT_EQ(http.Get(Url("/close")), "bye");
+    EXPECT_EQ(Get("/close"), "bye");
     EXPECT_FALSE(http.Connected());
-    EXPECT_EQ(http.Get(Url("/a")), "1");
-    EXPECT_EQ(http.Get(Url("/drop")), "gone");
-    EXPECT_EQ(http.Get(Url("/a")), "1");
+    EXPECT_EQ(Get("/a"), "1");
+    EXPECT_EQ(Get("/drop"), "gone");
+    EXPECT_EQ(Get("/a"), "1");
     // An HTTP/1.0 answer without "keep-alive" closes.
-    EXPECT_EQ(http.Get(Url("/old")), "old");
+    EXPECT_EQ(Get("/old"), "old");
     EXPECT_FALSE(http.Connected());
-    EXPECT_EQ(http.Get(Url("/a")), "1");
+    EXPECT_EQ(Get("/a"), "1");
 
     const auto r = server.requests();
     ASSERT_EQ(r.size(), 6u);
@@ -155,11 +160,11 @@ TEST_F(HttpClient, RetriesAGetOnceWhenAKeptConnectionDiesUnderIt) {
     ListAnswer hangUp;
     hangUp.closeWithoutAnswer = true;
     server.answer("/hangup", hangUp);
-    http.Get(Url("/a"));
+    Get("/a");
     ASSERT_TRUE(http.Connected());
     // The kept connection breaks as the request arrives: one more try on a
     // new connection, then the failure.
-    EXPECT_EQ(Failure([&] { http.Get(Url("/hangup")); }), "Connection Closed Gracefully.");
+    EXPECT_EQ(Failure([&] { Get("/hangup"); }), "Connection Closed Gracefully.");
     const auto r = server.requests();
     ASSERT_EQ(r.size(), 3u);
     EXPECT_EQ(r[1].path, "/hangup");
@@ -178,10 +183,10 @@ TEST_F(HttpClient, SendsBackTheCookiesThatApply) {
     server.answer("/quorane/ver.txt", Text("1.02"));
     server.answer("/other", Text("o"));
 
-    http.Get(Url("/login"));
+    Get("/login");
     EXPECT_EQ(server.requests()[0].bytes.find("Cookie:"), std::string::npos);
-    http.Get(Url("/quorane/ver.txt"));
-    http.Get(Url("/other"));
+    Get("/quorane/ver.txt");
+    Get("/other");
     const auto r = server.requests();
     ASSERT_EQ(r.size(), 3u);
     EXPECT_NE(r[1].bytes.find("User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"
@@ -204,13 +209,13 @@ TEST_F(HttpClient, TurnsTheBodyIntoTextByItsCharset) {
         ListAnswer a = Text(bytes);
         a.contentType = type;
         server.answer("/t", a);
-        EXPECT_EQ(http.Get(Url("/t")), QString::fromUtf8("caf\u00e9")) << type;
+        EXPECT_EQ(Get("/t"), QString::fromUtf8("caf\u00e9")) << type;
     }
     for (const char *type : {"text/plain", "", "text/plain; charset=iso-8859-1"}) {
         ListAnswer a = Text(bytes);
         a.contentType = type;
         server.answer("/t", a);
-        EXPECT_EQ(http.Get(Url("/t")), QString::fromUtf8("caf\u00c3\u00a9")) << type;
+        EXPECT_EQ(Get("/t"), QString::fromUtf8("caf\u00c3\u00a9")) << type;
     }
     EXPECT_EQ(TIdHTTP::Charset("text/plain; charset=\"utf-8\"; x=y"), "utf-8");
     EXPECT_EQ(TIdHTTP::Charset("text/plain"), QByteArray());
@@ -234,13 +239,13 @@ TEST_F(HttpClient, ReadsEveryWayAnAnswerCanEnd) {
     continued.raw = "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
     server.answer("/continue", continued);
 
-    EXPECT_EQ(http.Get(Url("/chunked")), QString::fromStdString(list));
+    EXPECT_EQ(Get("/chunked"), QString::fromStdString(list));
     EXPECT_TRUE(http.Connected());
-    EXPECT_EQ(http.Get(Url("/toclose")), QString::fromStdString(list));
-    EXPECT_EQ(http.Get(Url("/empty")), "");
-    EXPECT_EQ(http.Get(Url("/nocontent")), "");
+    EXPECT_EQ(Get("/toclose"), QString::fromStdString(list));
+    EXPECT_EQ(Get("/empty"), "");
+    EXPECT_EQ(Get("/nocontent"), "");
     EXPECT_EQ(http.ResponseCode(), 204);
-    EXPECT_EQ(http.Get(Url("/continue")), "ok");
+    EXPECT_EQ(Get("/continue"), "ok");
     EXPECT_EQ(http.ResponseCode(), 200);
 }
 
@@ -263,27 +268,88 @@ TEST_F(HttpClient, ErrorStatusRedirectAndAuthenticationFailWithTheStatusLine) {
     locked.headers = {"WWW-Authenticate: Basic realm=\"x\""};
     server.answer("/locked", locked);
 
-    EXPECT_EQ(Failure([&] { http.Get(Url("/missing")); }), "HTTP/1.1 404 Not Found");
-    EXPECT_EQ(http.ResponseBody(), "<html>gone</html>");
+    EXPECT_EQ(Failure([&] { Get("/missing"); }), "HTTP/1.1 404 Not Found");
     // The error answer was read to its end, so the connection still serves.
     EXPECT_TRUE(http.Connected());
-    EXPECT_EQ(Failure([&] { http.Get(Url("/broken")); }), "HTTP/1.0 500 Internal Server Error");
-    EXPECT_EQ(Failure([&] { http.Get(Url("/moved")); }), "HTTP/1.1 302 Moved Somewhere");
-    EXPECT_EQ(Failure([&] { http.Get(Url("/locked")); }), "HTTP/1.1 401 Unauthorized");
-    EXPECT_EQ(Failure([&] { http.Get(Url("/nowhere")); }), "HTTP/1.1 404 Not Found");
+    server.answer("/next", Text("next"));
+    EXPECT_EQ(Get("/next"), "next");
+    EXPECT_EQ(server.connections(), 1);
+    EXPECT_EQ(Failure([&] { Get("/broken"); }), "HTTP/1.0 500 Internal Server Error");
+    EXPECT_EQ(Failure([&] { Get("/moved"); }), "HTTP/1.1 302 Moved Somewhere");
+    EXPECT_EQ(Failure([&] { Get("/locked"); }), "HTTP/1.1 401 Unauthorized");
+    EXPECT_EQ(Failure([&] { Get("/nowhere"); }), "HTTP/1.1 404 Not Found");
     for (const auto &r : server.requests())
         EXPECT_NE(r.path, "/elsewhere");
 }
 
 TEST_F(HttpClient, SocketFailuresCarryTheNumberAndTheReason) {
-    EXPECT_EQ(Failure([&] {
-                  http.Get(QStringLiteral("http://127.0.0.1:%1/quorane/ver.txt").arg(ClosedPort()));
-              }),
-              "Socket Error # 111\r\nConnection refused.");
-    // ".invalid" names never resolve (RFC 2606); the lookup fails locally.
-    EXPECT_EQ(Failure([&] { http.Get("http://nonexistent.invalid/quorane/ver.txt"); }),
-              "Socket Error # 1\r\nHost not found.");
-    EXPECT_FALSE(http.Connected());
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/quorane/ver.txt").arg(ClosedPort());
+    // Only a name that does not exist is "Host not found.": a lookup that
+    // cannot be made now says so, and asks for no change of address. The
+    // resolver's failures carry its own numbers (netdb.h).
+    const struct {
+        QString url;
+        const char *message;
+    } cases[] = {
+        {refused, "Socket Error # 111\r\nConnection refused."},
+        // ".invalid" names never resolve (RFC 2606): the real lookup fails.
+        {"http://nonexistent.invalid/quorane/ver.txt", "Socket Error # 1\r\nHost not found."},
+        {"http://again.quorane.test/quorane/ver.txt",
+         "Socket Error # 2\r\nThe host name could not be looked up now (no network, or no "
+         "answer from the name server)."},
+        {"http://refused.quorane.test/quorane/ver.txt",
+         "Socket Error # 3\r\nThe name server could not look up the host name."},
+        {"http://noaddress.quorane.test/quorane/ver.txt",
+         "Socket Error # 4\r\nThe host name has no address."},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(Failure([&] { http.Get(c.url, NetLimits::MaxVersionBytes); }), c.message)
+            << c.url.toStdString();
+        EXPECT_FALSE(http.Connected());
+    }
+}
+
+// A name with only an IPv6 address, a name with both (the IPv6 one first, as
+// resolvers often sort them), and an IPv6 address in the URL all reach the
+// server, whichever of the two addresses it listens on.
+TEST(HttpAddresses, IPv6OnlyNamesAndBothFamiliesReachTheServer) {
+    std::unique_ptr<ListServer> v6;
+    try {
+        v6 = std::make_unique<ListServer>(ListServer::Address::Loopback6);
+    } catch (const std::exception &e) {
+        GTEST_SKIP() << "no IPv6 loopback here: " << e.what();
+    }
+    ListServer v4;
+    ListAnswer version;
+    version.body = "1.02";
+    v6->answer("/quorane/ver.txt", version);
+    v4.answer("/quorane/ver.txt", version);
+    const struct {
+        const char *host;
+        ListServer *server;
+        const char *hostHeader;
+    } cases[] = {
+        {"ipv6only.quorane.test", v6.get(), "ipv6only.quorane.test"},
+        {"[::1]", v6.get(), "[::1]"},
+        {"dual.quorane.test", v6.get(), "dual.quorane.test"},
+        {"dual.quorane.test", &v4, "dual.quorane.test"},
+    };
+    for (const auto &c : cases) {
+        TIdHTTP http;
+        const std::string port = std::to_string(c.server->port());
+        const QString url = QStringLiteral("http://%1:%2/quorane/ver.txt")
+                                .arg(QLatin1String(c.host), QString::fromStdString(port));
+        const size_t before = c.server->requests().size();
+        EXPECT_EQ(Failure([&] { EXPECT_EQ(http.Get(url, NetLimits::MaxVersionBytes), "1.02"); }),
+                  "")
+            << url.toStdString();
+        const auto requests = c.server->requests();
+        ASSERT_EQ(requests.size(), before + 1) << url.toStdString();
+        EXPECT_NE(requests.back().bytes.find("\r\nHost: " + std::string(c.hostHeader) + ":" + port +
+                                             "\r\n"),
+                  std::string::npos)
+            << requests.back().bytes;
+    }
 }
 
 TEST_F(HttpClient, BrokenAnswersFailClearlyAndLeaveNoConnectionBehind) {
@@ -309,19 +375,19 @@ TEST_F(HttpClient, BrokenAnswersFailClearlyAndLeaveNoConnectionBehind) {
     server.answer("/fine", Text("fine"));
 
     http.ReadTimeoutMs = 300;
-    EXPECT_EQ(Failure([&] { http.Get(Url("/silent")); }), "Read timed out.");
+    EXPECT_EQ(Failure([&] { Get("/silent"); }), "Read timed out.");
     EXPECT_FALSE(http.Connected());
-    EXPECT_EQ(Failure([&] { http.Get(Url("/hangup")); }), "Connection Closed Gracefully.");
-    EXPECT_EQ(Failure([&] { http.Get(Url("/headonly")); }), "Connection Closed Gracefully.");
+    EXPECT_EQ(Failure([&] { Get("/hangup"); }), "Connection Closed Gracefully.");
+    EXPECT_EQ(Failure([&] { Get("/headonly"); }), "Connection Closed Gracefully.");
     // A cut-off answer never passes for the whole one.
-    EXPECT_EQ(Failure([&] { http.Get(Url("/cut")); }),
+    EXPECT_EQ(Failure([&] { Get("/cut"); }),
               "Connection closed before the whole answer had arrived.");
-    EXPECT_EQ(Failure([&] { http.Get(Url("/cutchunks")); }),
+    EXPECT_EQ(Failure([&] { Get("/cutchunks"); }),
               "Connection closed before the whole answer had arrived.");
-    EXPECT_EQ(Failure([&] { http.Get(Url("/garbage")); }),
-              "The server's answer is not valid HTTP.");
+    EXPECT_EQ(Failure([&] { Get("/garbage"); }), "The server's answer is not valid HTTP.");
     EXPECT_FALSE(http.Connected());
     // The client is not the worse for any of it.
-    EXPECT_EQ(http.Get(Url("/fine")), "fine");
-    EXPECT_EQ(Failure([&] { http.Get("ftp://127.0.0.1/x"); }), "Invalid URL: ftp://127.0.0.1/x");
+    EXPECT_EQ(Get("/fine"), "fine");
+    EXPECT_EQ(Failure([&] { http.Get("ftp://127.0.0.1/x", NetLimits::MaxVersionBytes); }),
+              "Invalid URL: ftp://127.0.0.1/x");
 }

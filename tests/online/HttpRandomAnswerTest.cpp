@@ -2,6 +2,7 @@
 // fails with a message, never crashes, never hangs, and the client goes on
 // working afterwards.
 #include "ListServer.h"
+#include "online/NetLimits.h"
 #include "online/TIdHTTP.h"
 #include "platform/QuoraneError.h"
 
@@ -59,7 +60,7 @@ TEST(HttpRandomAnswers, EveryBrokenAnswerEndsInAResultOrAMessage) {
         a.raw = answer.empty() ? std::string("\r\n") : answer;
         server.answer("/r", a);
         try {
-            http.Get(url);
+            http.Get(url, NetLimits::MaxStationListBytes);
         } catch (const QuoraneError &e) {
             EXPECT_FALSE(e.message().isEmpty());
             ++failures;
@@ -70,7 +71,7 @@ TEST(HttpRandomAnswers, EveryBrokenAnswerEndsInAResultOrAMessage) {
     ListAnswer fine;
     fine.body = "fine";
     server.answer("/r", fine);
-    EXPECT_EQ(http.Get(url), "fine");
+    EXPECT_EQ(http.Get(url, NetLimits::MaxStationListBytes), "fine");
 }
 
 // A server whose queue of waiting connections is full drops new ones
@@ -95,7 +96,8 @@ TEST(HttpConnectLimit, AServerThatNeverTakesTheConnectionTimesOut) {
     http.ConnectTimeoutMs = 300;
     QString message;
     try {
-        http.Get(QStringLiteral("http://127.0.0.1:%1/x").arg(ntohs(addr.sin_port)));
+        http.Get(QStringLiteral("http://127.0.0.1:%1/x").arg(ntohs(addr.sin_port)),
+                 NetLimits::MaxVersionBytes);
     } catch (const QuoraneError &e) {
         message = e.message();
     }

@@ -326,7 +326,11 @@ public:
                                        .arg(dir_.path())
                                        .toUtf8());
         process_.setProcessChannelMode(QProcess::ForwardedChannels);
-        process_.start("/usr/bin/tinyproxy", {"-d", "-c", conf});
+        // Under timeout, so that it stops by itself even when this program
+        // is killed before the destructor runs; terminate() reaches it
+        // through timeout.
+        process_.start("timeout",
+                       {"--foreground", "-k", "5", "300", "/usr/bin/tinyproxy", "-d", "-c", conf});
     }
     ~TinyProxy() {
         process_.terminate();

@@ -88,6 +88,16 @@ TEST_F(UpdateCheck, AnAnswerThatIsNoVersionOrNoAnswerAtAllIsAnError) {
             << body;
         EXPECT_EQ(app.prompts.shown.size(), 1);
     }
+    // A version file is a few bytes: one past 4 KiB is refused unread.
+    app.prompts.shown.clear();
+    Serve("1.02" + std::string(4093, ' '));
+    form->Update1->trigger();
+    EXPECT_EQ(ErrorTexts(), QStringList{"The list server's answer is larger than 4 KiB."});
+    app.prompts.shown.clear();
+    Serve("1.02" + std::string(4092, ' '));
+    form->Update1->trigger();
+    EXPECT_EQ(app.prompts.shown.last().text, "You already have latest version 1.02");
+
     app.prompts.shown.clear();
     ListAnswer missing;
     missing.status = 404;

@@ -4,6 +4,7 @@
 // server with its service (installed, not enabled) and the documents Debian
 // asks for, and leave lintian, appstreamcli and desktop-file-validate
 // nothing to say.
+#include "BuildPaths.h"
 #include "FormatLibrary.h"
 #include "platform/LibraryNames.h"
 
@@ -36,6 +37,11 @@ Output Shell(const std::string &command) {
     const int status = ::pclose(pipe);
     out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return out;
+}
+
+// A file under one of this build's folders, by the folder's name.
+std::string Built(const char *folder, const char *file) {
+    return std::string(quorane::test::BuildPath(folder)) + file;
 }
 
 std::vector<std::string> Lines(const std::string &text) {
@@ -73,8 +79,8 @@ protected:
                    ("quorane-package-" + std::to_string(::getpid())))
                       .string();
         std::filesystem::create_directories(folder_);
-        built_ =
-            Shell("cpack -G DEB --config " QUORANE_BINARY_DIR "/CPackConfig.cmake -B " + folder_);
+        built_ = Shell("cpack -G DEB --config " +
+                       Built("QUORANE_BINARY_DIR", "/CPackConfig.cmake") + " -B " + folder_);
         for (const auto &entry : std::filesystem::directory_iterator(folder_))
             if (entry.path().extension() == ".deb")
                 deb_ = entry.path().string();
@@ -168,14 +174,15 @@ TEST_F(Package, LintianAppStreamAndTheDesktopEntryFindNothingToSay) {
     for (const std::string &line : Lines(lintian.text))
         EXPECT_FALSE(line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0) << line;
 
-    const Output appstream = Shell("appstreamcli validate --no-net " QUORANE_SOURCE_DIR
-                                   "/data/org.quorane.Quorane.metainfo.xml");
+    const Output appstream =
+        Shell("appstreamcli validate --no-net " +
+              Built("QUORANE_SOURCE_DIR", "/data/org.quorane.Quorane.metainfo.xml"));
     EXPECT_EQ(appstream.status, 0) << appstream.text;
     for (const std::string &line : Lines(appstream.text))
         EXPECT_FALSE(line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0) << line;
 
     const Output desktop =
-        Shell("desktop-file-validate " QUORANE_SOURCE_DIR "/data/quorane.desktop");
+        Shell("desktop-file-validate " + Built("QUORANE_SOURCE_DIR", "/data/quorane.desktop"));
     EXPECT_EQ(desktop.status, 0);
     EXPECT_EQ(desktop.text, "");
 }

@@ -1,5 +1,6 @@
 // StartAudio / StopAudio: the order and arguments of the start-up calls, the
 // version gate, and what happens when the engine is absent or incomplete.
+#include "BuildPaths.h"
 #include "FakeEngines.h"
 
 #include "platform/CodePage.h"
@@ -50,7 +51,7 @@ bool allZero(const std::array<DWORD, 17> &h) {
 } // namespace
 
 TEST_F(AudioStartup, RunsTheStartUpCallsInOrderAndTheShutdownFreesTwice) {
-    const QString app = makeAppDir("app", FAKE_ENGINE_COMPLETE);
+    const QString app = makeAppDir("app", quorane::test::BuildPath("FAKE_ENGINE_COMPLETE"));
     int owner = 0;
     const AudioStartResult r = StartAudio(engine, app, &owner, handles);
     ASSERT_EQ(r.outcome, AudioStartResult::Started) << r.reason.toStdString();
@@ -83,9 +84,12 @@ TEST_F(AudioStartup, OnlyVersionTwoPointFourPassesTheGate) {
         DWORD version;
         AudioStartResult::Outcome outcome;
     };
-    for (const Case &c : {Case{FAKE_ENGINE_V203, 0x0203FFFFu, AudioStartResult::WrongVersion},
-                          Case{FAKE_ENGINE_V205, 0x02050000u, AudioStartResult::WrongVersion},
-                          Case{FAKE_ENGINE_COMPLETE, 0x02040010u, AudioStartResult::Started}}) {
+    for (const Case &c : {Case{quorane::test::BuildPath("FAKE_ENGINE_V203"), 0x0203FFFFu,
+                               AudioStartResult::WrongVersion},
+                          Case{quorane::test::BuildPath("FAKE_ENGINE_V205"), 0x02050000u,
+                               AudioStartResult::WrongVersion},
+                          Case{quorane::test::BuildPath("FAKE_ENGINE_COMPLETE"), 0x02040010u,
+                               AudioStartResult::Started}}) {
         QFile::remove(logPath);
         const QString app = makeAppDir(QString::number(c.version, 16), c.engine);
         const AudioStartResult r = StartAudio(engine, app, nullptr, handles);
@@ -110,7 +114,8 @@ TEST_F(AudioStartup, AnAbsentOrIncompleteEngineIsReportedAndNeverCalled) {
     EXPECT_TRUE(allZero(handles));
 
     handles.fill(0xDEAD);
-    const QString incomplete = makeAppDir("incomplete", FAKE_ENGINE_NOLAST);
+    const QString incomplete =
+        makeAppDir("incomplete", quorane::test::BuildPath("FAKE_ENGINE_NOLAST"));
     r = StartAudio(engine, incomplete, nullptr, handles);
     EXPECT_EQ(r.outcome, AudioStartResult::NotLoaded);
     EXPECT_EQ(r.reason, "missing entry point BASS_FXReset");
@@ -121,7 +126,8 @@ TEST_F(AudioStartup, AnAbsentOrIncompleteEngineIsReportedAndNeverCalled) {
 
 TEST_F(AudioStartup, AddOnPathsReachTheEngineInTheAnsiCodePage) {
     ASSERT_TRUE(CodePage::SetForTesting("windows-1252"));
-    const QString app = makeAppDir(QString::fromUtf8("R\xc3\xa4ume"), FAKE_ENGINE_COMPLETE);
+    const QString app = makeAppDir(QString::fromUtf8("R\xc3\xa4ume"),
+                                   quorane::test::BuildPath("FAKE_ENGINE_COMPLETE"));
     const AudioStartResult r = StartAudio(engine, app, nullptr, handles);
     CodePage::SetForTesting("");
     ASSERT_EQ(r.outcome, AudioStartResult::Started) << r.reason.toStdString();
@@ -136,7 +142,9 @@ TEST_F(AudioStartup, AddOnPathsReachTheEngineInTheAnsiCodePage) {
 TEST_F(AudioStartup, TheRealEngineInTheApplicationFolderStartsAndStops) {
     if (!std::getenv("SDL_AUDIODRIVER"))
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-    const AudioStartResult r = StartAudio(engine, QUORANE_APPDIR "/", nullptr, handles);
+    const AudioStartResult r =
+        StartAudio(engine, QString::fromLocal8Bit(quorane::test::BuildPath("QUORANE_APPDIR")) + "/",
+                   nullptr, handles);
     ASSERT_EQ(r.outcome, AudioStartResult::Started) << r.reason.toStdString();
     EXPECT_EQ(r.version >> 16, 0x0204u);
     EXPECT_TRUE(allZero(handles)) << "the application folder has no add-ons";
@@ -144,6 +152,7 @@ TEST_F(AudioStartup, TheRealEngineInTheApplicationFolderStartsAndStops) {
     EXPECT_EQ(engine.AudioLibHandle, nullptr);
 
     // And by the build's own path, as the loader tests load their stand-ins.
-    ASSERT_TRUE(engine.LoadAudioLibrary(REAL_ENGINE)) << engine.AudioLibraryError().toStdString();
+    ASSERT_TRUE(engine.LoadAudioLibrary(quorane::test::BuildPath("REAL_ENGINE")))
+        << engine.AudioLibraryError().toStdString();
     EXPECT_EQ(engine.Bass.BASS_GetVersion() >> 16, 0x0204u);
 }

@@ -1,5 +1,6 @@
 // LoadAudioLibrary / UnloadAudioLibrary: all or nothing, idempotent, and never
 // a call into a library that is not loaded.
+#include "BuildPaths.h"
 #include "FakeEngines.h"
 
 #include "platform/LibraryNames.h"
@@ -31,7 +32,7 @@ bool stillMapped(const char *path) {
 using Loader = EngineTest;
 
 TEST_F(Loader, CompleteLibraryFillsTheWholeTableAndASecondLoadChangesNothing) {
-    ASSERT_TRUE(engine.LoadAudioLibrary(FAKE_ENGINE_COMPLETE))
+    ASSERT_TRUE(engine.LoadAudioLibrary(quorane::test::BuildPath("FAKE_ENGINE_COMPLETE")))
         << engine.AudioLibraryError().toStdString();
     EXPECT_NE(engine.AudioLibHandle, nullptr);
     EXPECT_EQ(filledEntries(engine.Bass), 98);
@@ -43,17 +44,17 @@ TEST_F(Loader, CompleteLibraryFillsTheWholeTableAndASecondLoadChangesNothing) {
 
     void *const handle = engine.AudioLibHandle;
     const BassEntryPoints before = engine.Bass;
-    EXPECT_TRUE(engine.LoadAudioLibrary(FAKE_ENGINE_V203))
+    EXPECT_TRUE(engine.LoadAudioLibrary(quorane::test::BuildPath("FAKE_ENGINE_V203")))
         << "loaded already: true, nothing looked up";
     EXPECT_EQ(engine.AudioLibHandle, handle);
     EXPECT_EQ(std::memcmp(&before, &engine.Bass, sizeof engine.Bass), 0);
     EXPECT_EQ(engine.Bass.BASS_GetVersion(), 0x02040010u);
-    EXPECT_FALSE(stillMapped(FAKE_ENGINE_V203));
+    EXPECT_FALSE(stillMapped(quorane::test::BuildPath("FAKE_ENGINE_V203")));
 
     engine.UnloadAudioLibrary();
     EXPECT_EQ(engine.AudioLibHandle, nullptr);
     EXPECT_EQ(filledEntries(engine.Bass), 0);
-    EXPECT_FALSE(stillMapped(FAKE_ENGINE_COMPLETE));
+    EXPECT_FALSE(stillMapped(quorane::test::BuildPath("FAKE_ENGINE_COMPLETE")));
     EXPECT_EQ(calls(), (QList<QByteArray>{"BASS_GetVersion", "BASS_GetVersion", "BASS_Free"}));
 
     // Nothing loaded: unloading again calls nothing.
@@ -63,8 +64,9 @@ TEST_F(Loader, CompleteLibraryFillsTheWholeTableAndASecondLoadChangesNothing) {
 }
 
 TEST_F(Loader, ALibraryMissingTheFirstOrTheLastEntryPointIsRefusedAndUnloaded) {
-    for (const auto &[path, name] : {std::pair{FAKE_ENGINE_NOFIRST, "BASS_SetConfig"},
-                                     std::pair{FAKE_ENGINE_NOLAST, "BASS_FXReset"}}) {
+    for (const auto &[path, name] :
+         {std::pair{quorane::test::BuildPath("FAKE_ENGINE_NOFIRST"), "BASS_SetConfig"},
+          std::pair{quorane::test::BuildPath("FAKE_ENGINE_NOLAST"), "BASS_FXReset"}}) {
         EXPECT_FALSE(engine.LoadAudioLibrary(path)) << name;
         EXPECT_EQ(engine.AudioLibHandle, nullptr);
         EXPECT_EQ(filledEntries(engine.Bass), 0) << name;
@@ -72,7 +74,7 @@ TEST_F(Loader, ALibraryMissingTheFirstOrTheLastEntryPointIsRefusedAndUnloaded) {
         EXPECT_FALSE(stillMapped(path)) << name;
     }
     // A refused library leaves nothing behind that would stop a good one.
-    EXPECT_TRUE(engine.LoadAudioLibrary(FAKE_ENGINE_COMPLETE));
+    EXPECT_TRUE(engine.LoadAudioLibrary(quorane::test::BuildPath("FAKE_ENGINE_COMPLETE")));
     EXPECT_TRUE(engine.AudioLibraryError().isEmpty());
     EXPECT_EQ(calls(), QList<QByteArray>{}) << "a refused library is never called";
 }

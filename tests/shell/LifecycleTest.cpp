@@ -1,6 +1,7 @@
 // The program's life in one process: the three windows created in order,
 // the start-up reading the station file and the settings, and the shutdown
 // writing the settings, the station list and the three windows' geometry.
+#include "BuildPaths.h"
 #include "IniSections.h"
 #include "common/FileSizeLimit.h"
 #include "common/TempAppFolder.h"
@@ -233,7 +234,7 @@ TEST_F(Lifecycle, WithoutTheEngineOneBoxSaysSoAndTheSettingsSurvive) {
 }
 
 TEST_F(Lifecycle, AnEngineOfAnotherVersionEndsTheProgramWithoutWritingAnything) {
-    app.InstallEngine(FAKE_ENGINE_V203);
+    app.InstallEngine(quorane::test::BuildPath("FAKE_ENGINE_V203"));
     TempAppFolder::Write(app.StationFile(), "\xEF\xBB\xBF"
                                             "A\nB");
     TempAppFolder::Write(app.SettingsFile(), "[Main]\nVolume=7\n");

@@ -3,6 +3,7 @@
 // station file, the settings file and the window places hold the run's
 // changes exactly as the user's Exit writes them. A save that fails then is
 // told on standard error; no box waits for someone who is logging out.
+#include "BuildPaths.h"
 #include "IniSections.h"
 #include "common/TempAppFolder.h"
 
@@ -25,14 +26,20 @@ QString RunUntilTheSessionEnds(const TempAppFolder &app, const QStringList &extr
     env.insert("XDG_CONFIG_HOME", app.Config());
     env.remove("SESSION_MANAGER"); // never the real desktop session's
     child.setProcessEnvironment(env);
-    child.start(SESSION_END_CHILD, QStringList{app.App()} + extra);
+    // Under timeout, so that it ends even when this test is killed first.
+    child.start("timeout", QStringList{"--foreground", "-k", "5", "120",
+                                       quorane::test::BuildPath("SESSION_END_CHILD"), app.App()} +
+                               extra);
     EXPECT_TRUE(child.waitForStarted(30000));
     // Generous: the start-up on a loaded machine; the 3 s of the end itself
     // are measured by the child from the moment it announced the end.
     const bool ended = child.waitForFinished(60000);
     const QString out = QString::fromLocal8Bit(child.readAll());
     if (!ended) {
-        child.kill();
+        // SIGTERM, which timeout hands on: a SIGKILL would end timeout alone.
+        child.terminate();
+        if (!child.waitForFinished(10000))
+            child.kill();
         child.waitForFinished();
         ADD_FAILURE() << "the player is still running after the session's end\n"
                       << out.toStdString();

@@ -1,6 +1,7 @@
 // The skin engine: how a skin name resolves in a real skin folder, what
 // counts as a skin file, the "Available skins" submenu, and a skin really
 // drawn on the main window and kept from one run to the next.
+#include "BuildPaths.h"
 #include "MainWindowFixture.h"
 
 #include "shell/BuiltInSkins.h"
@@ -25,7 +26,8 @@ const QByteArray FrostSheet = "/* palette: window=#102030 text=#fefefe */\n"
 const QByteArray GlacierSheet = "QLabel { color: #00ff00; }";
 
 QString ShippedSkin(const QString &file) {
-    return QStringLiteral(QUORANE_SOURCE_DIR "/data/Skins/") + file;
+    return QString::fromLocal8Bit(quorane::test::BuildPath("QUORANE_SOURCE_DIR")) + "/data/Skins/" +
+           file;
 }
 
 // A skin folder of its own for each test.

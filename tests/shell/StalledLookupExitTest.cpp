@@ -7,6 +7,7 @@
 // with status 0, with the station list and the settings written, and a
 // station still connecting must not hold the exit up until the engine's
 // answer limit (8 s).
+#include "BuildPaths.h"
 #include "common/TempAppFolder.h"
 
 #include <QProcess>
@@ -25,19 +26,25 @@ testing::AssertionResult RunChild(const TempAppFolder &app, const QStringList &m
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("SDL_AUDIODRIVER", "dummy");
     env.insert("XDG_CONFIG_HOME", app.Config());
-    env.insert("LD_PRELOAD", STALL_RESOLVER);
+    env.insert("LD_PRELOAD", quorane::test::BuildPath("STALL_RESOLVER"));
     // Under AddressSanitizer the preload comes before its runtime.
     const QString asan = env.value("ASAN_OPTIONS");
     env.insert("ASAN_OPTIONS",
                (asan.isEmpty() ? QString() : asan + ":") + "verify_asan_link_order=0");
     child.setProcessEnvironment(env);
-    child.start(STALLED_EXIT_CHILD, QStringList{app.App()} + mode);
+    // Under timeout, so that it ends even when this test is killed first.
+    child.start("timeout", QStringList{"--foreground", "-k", "5", "150",
+                                       quorane::test::BuildPath("STALLED_EXIT_CHILD"), app.App()} +
+                               mode);
     if (!child.waitForStarted(30000))
         return testing::AssertionFailure() << "the player did not start";
     const bool ended = child.waitForFinished(90000);
     out = QString::fromLocal8Bit(child.readAll()).toStdString();
     if (!ended) {
-        child.kill();
+        // SIGTERM, which timeout hands on: a SIGKILL would end timeout alone.
+        child.terminate();
+        if (!child.waitForFinished(10000))
+            child.kill();
         child.waitForFinished();
         return testing::AssertionFailure() << "the player did not end\n" << out;
     }

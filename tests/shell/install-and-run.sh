@@ -47,7 +47,9 @@ before=$(find "$prefix" -type f | sort | md5sum)
 export HOME_DIR="$home" PREFIX="$prefix" AS_USER="${as_user[*]}"
 unset QT_QPA_PLATFORM
 cd /
-xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1024x768x24 -ac" bash -c '
+# The whole display with everything on it stops by itself within the test's
+# 180 s, even if this script is killed before its clean-up.
+timeout -k 5 170 xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1024x768x24 -ac" bash -c '
   set -u
   $AS_USER env -i HOME="$HOME_DIR" DISPLAY="$DISPLAY" XDG_CONFIG_HOME="$HOME_DIR/.config" \
     SDL_AUDIODRIVER=dummy PATH=/usr/bin:/bin "$PREFIX/bin/quorane" >"$HOME_DIR/out.log" 2>&1 &

@@ -7,10 +7,11 @@
 # changes its file.
 # usage: kill-during-save.sh <application folder> [seconds, default 60]
 set -euo pipefail
+source "$(dirname "$0")/../common/bounded.sh"
 appsrc=$(realpath "$1")
 seconds=${2:-60}
 tmp=$(mktemp -d)
-pid=
+pid= bound=
 trap '[ -n "$pid" ] && kill -KILL $pid 2>/dev/null; rm -rf "$tmp"' EXIT
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy XDG_CONFIG_HOME="$tmp/config"
 mkdir -p "$tmp/app/Data" "$tmp/config"
@@ -20,10 +21,9 @@ st="$tmp/app/Data/stations.txt" ini="$tmp/app/Quorane.ini" geo="$tmp/config/Quor
 fail() { echo "FAIL: $*"; exit 1; }
 
 # Start, wait until the start-up is done, end with SIGTERM and, when given,
-# SIGKILL after that many microseconds.
+# SIGKILL after that many microseconds. Each run is bounded to 30 s.
 run() {
-  "$tmp/app/Quorane" >/dev/null 2>&1 &
-  pid=$!
+  start_bounded 30 "$tmp/pid" "$tmp/app/Quorane" >/dev/null 2>&1
   sleep 0.8
   kill -TERM $pid
   if [ -n "${1:-}" ]; then
@@ -31,7 +31,7 @@ run() {
     sleep "$usleep_s"
     kill -KILL $pid 2>/dev/null || true
   fi
-  wait $pid 2>/dev/null || true
+  wait $bound 2>/dev/null || true
   pid=
 }
 

@@ -29,7 +29,9 @@ printf '%s\r\n' "$cafe" "$zurich_utf8" "$radio" "Last" >"$tmp/expected.txt"
 export XDG_CONFIG_HOME="$tmp/config" APP="$tmp/app" SHOTS="$shots" LANG=C.UTF-8
 unset QT_QPA_PLATFORM LC_ALL
 
-xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x800x24" bash -c '
+# The whole display with everything on it stops by itself within the test's
+# 120 s, even if this script is killed before its clean-up.
+timeout -k 5 110 xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x800x24" bash -c '
   set -u
   "$APP/Quorane" >"$APP/../out.log" 2>&1 &
   pid=$!

@@ -21,7 +21,9 @@ export XDG_CONFIG_HOME="$tmp/config" APP="$tmp/app"
 unset QT_QPA_PLATFORM
 
 cd /
-xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
+# The whole display with everything on it stops by itself within the test's
+# 120 s, even if this script is killed before its clean-up.
+timeout -k 5 110 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   set -u
   "$APP/Quorane" >"$APP/../out.log" 2>&1 &
   pid=$!

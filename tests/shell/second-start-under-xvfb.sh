@@ -25,7 +25,9 @@ done
 export TMPROOT="$tmp" SHOTS="$shots"
 unset QT_QPA_PLATFORM
 
-xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x800x24" bash -c '
+# The whole display with everything on it stops by itself within the test's
+# 120 s, even if this script is killed before its clean-up.
+timeout -k 5 110 xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x800x24" bash -c '
 set -u
 a= b=
 trap "[ -n \"\$a\" ] && kill -KILL \$a 2>/dev/null; [ -n \"\$b\" ] && kill -KILL \$b 2>/dev/null" EXIT

@@ -20,7 +20,9 @@ trap 'rm -rf "$tmp"' EXIT
 export APPSRC="$appsrc" TMPROOT="$tmp" SHOTS="$shots"
 unset QT_QPA_PLATFORM
 
-xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x800x24" bash -c '
+# The whole display with everything on it stops by itself within the test's
+# 180 s, even if this script is killed before its clean-up.
+timeout -k 5 170 xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1280x800x24" bash -c '
 set -u
 fail() { echo "FAIL ($case): $*"; cat "$run/out.log" 2>/dev/null; exit 1; }
 for case in TERM INT HUP TERM-without-data; do

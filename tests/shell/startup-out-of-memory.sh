@@ -7,10 +7,11 @@
 # first, so the limit is the player's own need plus less than the list needs.
 # usage: startup-out-of-memory.sh <application folder>
 set -euo pipefail
+source "$(dirname "$0")/../common/bounded.sh"
 appsrc=$(realpath "$1")
 command -v prlimit >/dev/null || { echo "prlimit missing"; exit 77; }
 tmp=$(mktemp -d)
-pid=
+pid= bound=
 trap '[ -n "$pid" ] && kill -KILL $pid 2>/dev/null; rm -rf "$tmp"' EXIT
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy MALLOC_ARENA_MAX=1
 export XDG_CONFIG_HOME="$tmp/config"
@@ -22,11 +23,11 @@ printf '[Main]\nProxy=\nVolume=73\nSkinName=Winter 2003 (internal)\n[Favorites]\
 cp "$settings" "$tmp/settings.before"
 
 fail() { echo "FAIL: $*"; exit 1; }
-# Starts the player, waits until its start-up is over (its memory stops
-# growing), prints its peak address space in KiB, then ends it with SIGTERM.
+# Starts the player (bounded to 60 s), waits until its start-up is over (its
+# memory stops growing), prints its peak address space in KiB, then ends it
+# with SIGTERM.
 run() {
-  prlimit ${1:+--as=$1} -- "$tmp/app/Quorane" >"$tmp/out.log" 2>&1 &
-  pid=$!
+  start_bounded 60 "$tmp/pid" prlimit ${1:+--as=$1} -- "$tmp/app/Quorane" >"$tmp/out.log" 2>&1
   local last=-1 now=0 same=0
   for _ in $(seq 1 150); do
     sleep 0.2
@@ -41,7 +42,7 @@ run() {
   for _ in $(seq 1 60); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
   kill -0 $pid 2>/dev/null && fail "still running 6 s after SIGTERM"
   local rc=0
-  wait $pid || rc=$?
+  wait $bound || rc=$?
   pid=
   [ $rc -eq 0 ] || fail "exit code $rc"
 }

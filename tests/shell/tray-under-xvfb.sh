@@ -30,8 +30,10 @@ if [ -z "${TRAY_TEST_INNER:-}" ]; then
   # xvfb-run -a starts its search for a free display at 99 unless told
   # otherwise, and two runs that start together may both take the same one;
   # a random start keeps this test off the other Xvfb tests' display.
+  # The whole display with the panel and the player stops by itself within
+  # the test's 120 s, even if this script is killed before its clean-up.
   TRAY_TEST_INNER=1 XDG_CONFIG_HOME="$tmp/config" TMPDIR_APP="$tmp" \
-    xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1024x700x24" bash "$0" || status=$?
+    timeout -k 5 110 xvfb-run -a -n $((200 + RANDOM % 600)) -s "-screen 0 1024x700x24" bash "$0" || status=$?
   if [ "$status" -ne 0 ]; then
     cat "$tmp/out.log" 2>/dev/null || true
     exit "$status"
