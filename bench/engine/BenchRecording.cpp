@@ -1,13 +1,10 @@
 #include "BenchRecording.h"
 
-#include "bass.h"
-#include "recording/StreamRecorder.h"
-
-#include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
-#include <thread>
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -46,50 +43,27 @@ std::unique_ptr<ChildProcess> start(const std::vector<std::string> &argv) {
 
 } // namespace
 
-int recordWithEngine(const char *url, int seconds, const char *folder) {
-    if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
-        std::printf("ERROR=init %d\n", BASS_ErrorGetCode());
-        return 1;
-    }
-    DWORD ch = BASS_StreamCreateURL(url, 0, 0, nullptr, nullptr);
-    if (!ch) {
-        std::printf("ERROR=open %d\n", BASS_ErrorGetCode());
-        return 1;
-    }
-    StreamRecorder::Settings settings;
-    settings.MusicFolder = QString::fromLocal8Bit(folder);
-    settings.MinFreeBytes = 0;
-    int saved = 0;
-    {
-        StreamRecorder recorder(settings, [&saved](const SongSplitter::Notice &n) {
-            if (n.What == SongSplitter::Notice::Kind::SongSaved)
-                ++saved;
-        });
-        recorder.BeginStream({QStringLiteral("Quorane Bench"),
-                              {QStringLiteral("Quorane Bench")},
-                              QString::fromLocal8Bit(url)});
-        BASS_ChannelPlay(ch, FALSE);
-        BASS_ChannelSetTap(ch, &StreamRecorder::TapProc, &recorder);
-        std::printf("FIRST_AUDIO_MS=0\n");
-        std::fflush(stdout);
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        BASS_ChannelSetTap(ch, nullptr, nullptr);
-        recorder.EndStream();
-    }
-    BASS_Free();
-    std::printf("SAVED=%d\n", saved);
-    return 0;
-}
-
 bool measureRecording(const std::string &self, const BenchIcecast &icecast, int seconds) {
-    QTemporaryDir folder;
+    char folder[] = "/tmp/quorane-bench-recording.XXXXXX";
+    if (!mkdtemp(folder))
+        return false;
+    struct Remove {
+        const char *path;
+        ~Remove() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    } remove{folder};
+    // The recorder is a program of its own, beside this one, so that the
+    // engine's own figures are taken without the recorder's libraries.
+    const std::string recorder =
+        (std::filesystem::path(self).parent_path() / "bench_engine_recorder").string();
     const std::string lifetime = std::to_string(seconds + 30);
     std::unique_ptr<ChildProcess> playing = start({self, "--play", icecast.url, lifetime});
-    std::unique_ptr<ChildProcess> recording =
-        start({self, "--record", icecast.url, lifetime, folder.path().toStdString()});
+    std::unique_ptr<ChildProcess> recording = start({recorder, icecast.url, lifetime, folder});
     if (!playing || !recording)
         return false;
-    const double play0 = playing->cpuMs(), record0 = recording->cpuMs();
+    const double play0 = playing->threadsRunMs(), record0 = recording->threadsRunMs();
     const auto begin = Clock::now();
     int songs = 0;
     std::string ignored;
@@ -102,7 +76,8 @@ bool measureRecording(const std::string &self, const BenchIcecast &icecast, int 
             recording->readLine(ignored, std::min(next, Clock::now() + 100ms));
         }
     }
-    const double play = playing->cpuMs() - play0, record = recording->cpuMs() - record0;
+    const double play = playing->threadsRunMs() - play0,
+                 record = recording->threadsRunMs() - record0;
     const double ratio = play > 0 ? record / play : -1;
     std::printf("%-22s playing %7.1f ms  playing and recording %7.1f ms  ratio %.2f  "
                 "(target <= %.2f: %s)\n",

@@ -8,9 +8,7 @@
 
 #include <string>
 
-// Child mode: plays `url` for `seconds` with the recorder on the engine's
-// tap, writing into `folder`. Prints FIRST_AUDIO_MS= once it plays.
-int recordWithEngine(const char *url, int seconds, const char *folder);
-// Runs both children at once for `seconds` of playing and prints the ratio.
+// Runs both children at once for `seconds` of playing and prints the ratio;
+// the recording child is bench_engine_recorder, beside `self`.
 // Returns false when either could not be measured.
 bool measureRecording(const std::string &self, const BenchIcecast &icecast, int seconds);

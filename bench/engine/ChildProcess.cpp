@@ -122,6 +122,24 @@ double ChildProcess::cpuMs() const {
     return double(utime + stime) * 1000.0 / double(sysconf(_SC_CLK_TCK));
 }
 
+double ChildProcess::threadsRunMs() const {
+    const std::string tasks = "/proc/" + std::to_string(pid_) + "/task";
+    DIR *dir = opendir(tasks.c_str());
+    if (!dir)
+        return -1;
+    unsigned long long ns = 0;
+    while (const dirent *entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream in(tasks + "/" + entry->d_name + "/schedstat");
+        unsigned long long onCpu = 0;
+        if (in >> onCpu)
+            ns += onCpu;
+    }
+    closedir(dir);
+    return double(ns) / 1e6;
+}
+
 namespace {
 
 // The KiB figure of `field` ("VmHWM:") in a /proc file, or -1.
