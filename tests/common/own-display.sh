@@ -1,6 +1,39 @@
 # Sourced by the scripts that drive the real player under a display of their
-# own. They keep the processes they start in the array `pids` and stop them
-# on exit, and have a `fail` function.
+# own. They keep the processes they start in the array `pids` (the player's
+# in `player`), which script_workspace stops on exit.
+
+# script_workspace NAME TOOL...: skips the script (status 77) when a TOOL is
+# not installed; else makes the temporary folder $tmp (/tmp/quorane-NAME.*)
+# and, when the script exits however it ends, stops the player and every
+# process in pids and removes $tmp.
+script_workspace() {
+  local name=$1 tool
+  shift
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  done
+  tmp=$(mktemp -d "/tmp/quorane-$name.XXXXXX")
+  pids=()
+  player=""
+  trap script_cleanup EXIT
+}
+script_cleanup() {
+  [ -n "$player" ] && kill "$player" 2>/dev/null
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$tmp"
+}
+fail() { echo "FAIL: $*" >&2; exit 1; }
+# The time now, in seconds with microseconds.
+now() { echo "$EPOCHREALTIME"; }
+# minus A B: A - B, two decimals.
+minus() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a - b }'; }
+# shot NAME: with QUORANE_SHOTS set, a screenshot of the display there.
+shot() {
+  [ -n "${QUORANE_SHOTS:-}" ] && command -v import >/dev/null &&
+    import -window root "$QUORANE_SHOTS/$1.png" 2>/dev/null
+  return 0
+}
 
 # own_display FOLDER SCREEN SECONDS: starts Xvfb with one screen of SCREEN
 # (e.g. 1280x800x24) on a display number it picks itself, adds it to pids

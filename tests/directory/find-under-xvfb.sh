@@ -13,26 +13,7 @@ appsrc=$(realpath "$1")
 fixture=$(realpath "$2")
 here=$(dirname "$(realpath "$0")")
 . "$here/../common/own-display.sh"
-for tool in Xvfb xdotool icecast2 ffmpeg curl timeout; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-tmp=$(mktemp -d /tmp/quorane-find.XXXXXX)
-pids=()
-player=""
-cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-shot() {
-  [ -n "${QUORANE_SHOTS:-}" ] && command -v import >/dev/null &&
-    import -window root "$QUORANE_SHOTS/$1.png" 2>/dev/null
-  return 0
-}
+script_workspace find Xvfb xdotool icecast2 ffmpeg curl timeout
 # Waits up to $3 s for a line $2=... in file $1; prints the value.
 says() {
   local deadline=$((SECONDS + $3)) v

@@ -12,32 +12,11 @@ set -uo pipefail
 appsrc=$(realpath "$1")
 here=$(dirname "$(realpath "$0")")
 . "$here/../common/own-display.sh"
-for tool in Xvfb xdotool icecast2 ffmpeg curl cmp; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-tmp=$(mktemp -d /tmp/quorane-titles.XXXXXX)
-pids=()
-player=""
+script_workspace titles Xvfb xdotool icecast2 ffmpeg curl cmp
 wid=""
 gap=""
-cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-now() { echo "$EPOCHREALTIME"; }
-minus() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a - b }'; }
 # True while fewer than $2 seconds have passed since the time $1.
 before() { awk -v a="$(now)" -v b="$1" -v l="$2" 'BEGIN { exit !(a - b < l) }'; }
-shot() {
-  [ -n "${QUORANE_SHOTS:-}" ] && command -v import >/dev/null &&
-    import -window root "$QUORANE_SHOTS/$1.png" 2>/dev/null
-  return 0
-}
 
 # One Icecast per mount, each with its control line held open on a FIFO.
 # usage: start_server KEY codec mount title frequency

@@ -18,34 +18,13 @@ song=${2:-60}
 gap=0.3
 here=$(dirname "$(realpath "$0")")
 . "$here/../common/own-display.sh"
-for tool in Xvfb xdotool icecast2 ffmpeg ffprobe curl python3; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-
-tmp=$(mktemp -d /tmp/quorane-record.XXXXXX)
-pids=()
-player=""
-cleanup() {
-  [ -n "$player" ] && kill "$player" 2>/dev/null
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-now() { echo "$EPOCHREALTIME"; }
+script_workspace record Xvfb xdotool icecast2 ffmpeg ffprobe curl python3
 plus() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", a + b }'; }
-minus() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a - b }'; }
 # Sleeps until the time $1.
 until_time() {
   local left
   left=$(awk -v t="$1" -v n="$(now)" 'BEGIN { d = t - n; printf "%.3f", (d > 0 ? d : 0) }')
   sleep "$left"
-}
-shot() {
-  [ -n "${QUORANE_SHOTS:-}" ] && command -v import >/dev/null &&
-    import -window root "$QUORANE_SHOTS/$1.png" 2>/dev/null
-  return 0
 }
 
 # Song j (from 0): a tone of 440 + 110 * (j mod 5) Hz for SONG - 0.3 s, then silence.
@@ -71,7 +50,7 @@ set_title() {
 }
 set_title "Artist 1 - Song 1"
 
-own_display "$tmp" 1024x700x24
+own_display "$tmp" 1024x700x24 "$lifetime"
 player_folder "$tmp" "$appsrc"
 mkdir -p "$tmp/music"
 printf 'XDG_MUSIC_DIR="%s"\n' "$tmp/music" >"$tmp/config/user-dirs.dirs"
